@@ -1,0 +1,298 @@
+// ordavo-cli: the command-line front end. Texts on the terminal are UTF-8; inside, as in the
+// catalogs and the printer's answers, they are Windows-1252.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/terminal_ui.h"
+#include "engine/catalog.h"
+#include "engine/codepage.h"
+#include "engine/comando.h"
+#include "engine/env.h"
+#include "engine/util.h"
+#include "shell/core/settings.h"
+
+namespace ordavo::cli {
+namespace {
+
+constexpr int kExitUsage = 64;
+constexpr int kExitNoInput = 66;
+
+using json = nlohmann::json;
+
+// Thrown for errors that end the program with a message and an exit status.
+struct Failure {
+    int status;
+    std::string message;  // UTF-8
+};
+
+std::string U(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
+
+// Plain output shows the result texts with the line ends of this system.
+std::string Lines(std::string text) {
+    ReplaceAll(text, "\r\n", "\n");
+    return text;
+}
+
+std::vector<Comando> LoadCatalogFile(const std::string& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(file.c_str(), R_OK) != 0)
+        throw Failure{kExitNoInput, "cannot read " + file + ": " + std::strerror(errno ? errno : ENOENT)};
+    std::vector<Comando> list;
+    std::string error;
+    std::vector<std::string> warnings;
+    if (CarregarArquivoCatalogo(file, list, &error, &warnings) != 0)
+        throw Failure{kExitNoInput, "not a command catalog: " + U(error)};
+    for (const std::string& w : warnings) PrintErr("warning: " + w + "\n");
+    return list;
+}
+
+// COMMAND is a 0-based position or the exact title of a command.
+Comando FindCommand(const std::vector<Comando>& list, const std::string& wanted_utf8) {
+    std::string wanted = Utf8ToCp1252(wanted_utf8);
+    bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && wanted.size() < 10) {
+        size_t index = std::stoul(wanted);
+        if (index < list.size()) return list[index];
+    }
+    for (const Comando& c : list)
+        if (c.titulo == wanted) return c;
+    throw Failure{kExitUsage, "no command \"" + wanted_utf8 + "\" in the catalog (" + std::to_string(list.size()) +
+                                  " commands; give a position from 0 or the exact title)"};
+}
+
+void ApplySets(Comando& c, const std::vector<std::string>& sets) {
+    for (const std::string& s : sets) {
+        size_t eq = s.find('=');
+        std::string number = s.substr(0, eq);
+        bool ok = eq != std::string::npos && !number.empty() &&
+                  number.find_first_not_of("0123456789") == std::string::npos && number.size() < 6;
+        size_t n = ok ? std::stoul(number) : 0;
+        if (!ok || n < 1 || n > c.parametros.size())
+            throw Failure{kExitUsage, "--set " + s + ": expected N=VALUE with N from 1 to " +
+                                          std::to_string(c.parametros.size())};
+        c.parametros[n - 1].valor = Utf8ToCp1252(s.substr(eq + 1));
+    }
+}
+
+json CommandJson(const Comando& c) {
+    json bytes = json::array();
+    for (int i = 0; i < c.n_bytes_escape; ++i) bytes.push_back(c.bytes_escape[i]);
+    json params = json::array();
+    for (const Parametro& p : c.parametros)
+        params.push_back({{"titulo", U(p.titulo)},
+                          {"tamanho", p.tamanho},
+                          {"formato", U(p.formato)},
+                          {"obrigatorio", p.obrigatorio ? 1 : 0},
+                          {"valor", U(p.valor)}});
+    json rets = json::array();
+    for (const Retorno& r : c.retornos)
+        rets.push_back({{"titulo", U(r.titulo)}, {"tamanho", r.tamanho}, {"formato", U(r.formato)}});
+    return {{"tipo", U(c.tipo)},
+            {"titulo", U(c.titulo)},
+            {"escape", U(c.escape)},
+            {"bytes_escape", bytes},
+            {"equipamentos_hab", c.equipamentos_hab},
+            {"tamanho_retorno", c.tamanho_retorno},
+            {"tipo_retorno", U(c.tipo_retorno)},
+            {"parametros", params},
+            {"retornos", rets}};
+}
+
+void PrintJson(const json& j) {
+    std::string text = j.dump(2, ' ', false, json::error_handler_t::replace);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+std::string Listing(const std::vector<Comando>& list) {
+    std::string out;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const Comando& c = list[i];
+        out += Format("%4zu  [%s] %s  (escape \"%s\", answer %d", i, c.tipo.c_str(), c.titulo.c_str(),
+                      c.escape.c_str(), c.tamanho_retorno);
+        out += c.escape_valido ? ")\n" : ", escape not sendable)\n";
+        for (size_t k = 0; k < c.parametros.size(); ++k) {
+            const Parametro& p = c.parametros[k];
+            out += Format("        %2zu. %-30s %-26s %4d %s", k + 1, p.titulo.c_str(), p.formato.c_str(), p.tamanho,
+                          p.obrigatorio ? "obligatorio" : "opcional");
+            if (!p.valor.empty()) out += "  = \"" + p.valor + "\"";
+            out += "\n";
+        }
+        for (const Retorno& r : c.retornos)
+            out += Format("         <- %-30s %-26s %4d\n", r.titulo.c_str(), r.formato.c_str(), r.tamanho);
+    }
+    return out;
+}
+
+int RunCatalog(const std::string& file, bool as_json) {
+    std::vector<Comando> list = LoadCatalogFile(file);
+    if (as_json) {
+        json all = json::array();
+        for (const Comando& c : list) all.push_back(CommandJson(c));
+        PrintJson(all);
+    } else {
+        PrintOut(Listing(list));
+    }
+    return 0;
+}
+
+int RunFrame(const std::string& file, const std::string& command, const std::vector<std::string>& sets) {
+    Comando c = FindCommand(LoadCatalogFile(file), command);
+    ApplySets(c, sets);
+    int32_t result = c.MontarQuadro();
+    if (result != 0) {
+        PrintErr(Lines(c.retorno_formatado) + "\n");
+        return -result;
+    }
+    PrintOut(HexBytes(c.quadro.data, static_cast<size_t>(c.quadro.length)) + "\n");
+    return 0;
+}
+
+int RunDecode(const std::string& file, const std::string& command, const std::string& answer, bool as_json) {
+    Comando c = FindCommand(LoadCatalogFile(file), command);
+    std::vector<uint8_t> bytes;
+    if (!ParseHexBytes(answer, bytes)) throw Failure{kExitUsage, "--answer: expected hexadecimal bytes, e.g. \"06 00 00\""};
+    c.resposta = bytes;
+    c.FormatarRetorno();
+    if (as_json) {
+        json rets = json::array();
+        for (const Retorno& r : c.retornos) rets.push_back({{"titulo", U(r.titulo)}, {"valor_formatado", U(r.valor_formatado)}});
+        PrintJson({{"retorno_formatado", U(c.retorno_formatado)}, {"retornos", rets}});
+    } else {
+        PrintOut(Lines(c.retorno_formatado) + "\n");
+    }
+    return 0;
+}
+
+struct RunOptions {
+    std::string port;
+    bool port_given = false;
+    std::string dir;
+    std::string host;
+    std::string exchange_dir;
+    bool dump = false;
+    bool json = false;
+};
+
+// The settings of an application directory: its "config_es.cfg" over the defaults.
+void LoadDirectorySettings(Settings& s, const RunOptions& o) {
+    s.Reset();
+    std::string dir = o.dir.empty() ? CurrentDirectory() : o.dir;
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(dir, ec);
+    s.AppDirectory = ec ? dir : abs.lexically_normal().string();
+    if (!s.AppDirectory.empty() && s.AppDirectory.size() > 1 && s.AppDirectory.back() == '/') s.AppDirectory.pop_back();
+    LoadConfiguration(s, s.AppDirectory + "/config_es.cfg");
+    if (o.port_given) s.PortName = Utf8ToCp1252(o.port);
+    if (!o.host.empty()) s.SocketPeer = o.host;
+    if (!o.exchange_dir.empty()) s.ExchangeDirectory = o.exchange_dir;
+}
+
+int RunRun(const std::string& file, const std::string& command, const std::vector<std::string>& sets,
+           const RunOptions& o) {
+    Comando c = FindCommand(LoadCatalogFile(file), command);
+    ApplySets(c, sets);
+    Settings& s = *EngineEnv().settings;
+    int extended = s.ExtendedReturn;
+    LoadDirectorySettings(s, o);
+    s.ExtendedReturn = extended;
+    int32_t result = c.Executar();
+    if (o.json) {
+        json params = json::array();
+        for (const Parametro& p : c.parametros) params.push_back({{"titulo", U(p.titulo)}, {"valor", U(p.valor)}});
+        json rets = json::array();
+        for (const Retorno& r : c.retornos) rets.push_back({{"titulo", U(r.titulo)}, {"valor_formatado", U(r.valor_formatado)}});
+        PrintJson({{"result", result},
+                   {"retorno_formatado", U(c.retorno_formatado)},
+                   {"dump", U(c.dump)},
+                   {"parametros", params},
+                   {"retornos", rets}});
+    } else {
+        PrintOut(Lines(c.retorno_formatado) + "\n");
+        if (o.dump) PrintOut(Lines(c.dump) + "\n");
+    }
+    return -result;
+}
+
+int Main(int argc, char** argv) {
+    CLI::App app{"ordavo-cli: send fiscal printer commands from a command catalog, from the command line."};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("ordavo-cli ") + ORDAVO_VERSION);
+    app.footer(
+        "Texts are read and written as UTF-8 on the terminal and as Windows-1252 in files.\n"
+        "Exit status: 0 success; 2, 3 parameter not filled / wrong size; 4 no answer or refused;\n"
+        "5 cancelled (Ctrl-C); 64 usage error; 66 file that cannot be read.");
+
+    std::string file, command, answer;
+    std::vector<std::string> sets;
+    int extended = 1;
+    bool as_json = false;
+    RunOptions run;
+
+    CLI::App* catalog = app.add_subcommand("catalog", "List the commands of a catalog file");
+    catalog->add_option("FILE", file, "Catalog file (XML)")->required();
+    catalog->add_flag("--json", as_json, "Print a JSON array, one object per command");
+
+    auto add_command_args = [&](CLI::App* sub) {
+        sub->add_option("FILE", file, "Catalog file (XML)")->required();
+        sub->add_option("COMMAND", command, "0-based position in the catalog, or the exact title")->required();
+        sub->add_option("--extended", extended, "1: ask for the extended answer (FS, return code); 0: plain (ESC)")
+            ->check(CLI::Range(0, 1));
+    };
+    CLI::App* frame = app.add_subcommand("frame", "Print the frame a command would send, in hexadecimal");
+    add_command_args(frame);
+    frame->add_option("--set", sets, "N=VALUE: the value of parameter N (from 1)");
+
+    CLI::App* decode = app.add_subcommand("decode", "Format a printer answer the way a command run shows it");
+    add_command_args(decode);
+    decode->add_option("--answer", answer, "The answer bytes in hexadecimal: ACK, data, status bytes")->required();
+    decode->add_flag("--json", as_json, "Print JSON");
+
+    CLI::App* runcmd = app.add_subcommand("run", "Send one command to the printer and print its answer");
+    add_command_args(runcmd);
+    runcmd->add_option("--set", sets, "N=VALUE: the value of parameter N (from 1)");
+    runcmd->add_option("--port", run.port, "Port: a serial device or COM1: to COM8:, USB, SOCKET or FILE "
+                                           "(default: the port of config_es.cfg in DIR)");
+    runcmd->add_option("--dir", run.dir, "Application directory: config_es.cfg and the log folder (default: here)");
+    runcmd->add_option("--host", run.host, "Peer of the SOCKET port: HOST or HOST:PORT");
+    runcmd->add_option("--exchange-dir", run.exchange_dir, "Directory of the FILE port's exchange files");
+    runcmd->add_flag("--dump", run.dump, "Also print the bytes sent and received");
+    runcmd->add_flag("--json", run.json, "Print JSON");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? 0 : kExitUsage;
+    }
+    run.port_given = runcmd->count("--port") > 0;
+    EngineEnv().settings->ExtendedReturn = extended;
+
+    try {
+        if (*catalog) return RunCatalog(file, as_json);
+        if (*frame) return RunFrame(file, command, sets);
+        if (*decode) return RunDecode(file, command, answer, as_json);
+        if (*runcmd) return RunRun(file, command, sets, run);
+    } catch (const Failure& f) {
+        std::fprintf(stderr, "ordavo-cli: %s\n", f.message.c_str());
+        return f.status;
+    }
+    return kExitUsage;
+}
+
+}  // namespace
+}  // namespace ordavo::cli
+
+int main(int argc, char** argv) {
+    static ordavo::cli::TerminalUserInterface ui;
+    ordavo::EngineEnv().ui = &ui;
+    ordavo::cli::InstallInterruptHandler();
+    return ordavo::cli::Main(argc, argv);
+}

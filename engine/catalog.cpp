@@ -1,0 +1,130 @@
+#include "engine/catalog.h"
+
+#include "engine/env.h"
+#include "engine/strings.h"
+#include "engine/util.h"
+
+namespace ordavo {
+namespace {
+
+// Text of the first child element of that name, if there is one.
+bool ChildText(const BNodeList& children, const char* name, std::string& out) {
+    int index = BDOM::FindChild(children, name, 0);
+    if (index < 0) return false;
+    out = BDOM::Text(BDOM::Item(children, index));
+    return true;
+}
+
+const char* const kCatalogDialogTitle = "Lista de comandos (XML)";
+const char* const kCatalogDialogExt = "*.xml";
+const char* const kCatalogDialogFilter = "Comandos (*.xml)|*.xml|Todos los Archivos (*.*)|*.*||";
+
+}  // namespace
+
+Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file,
+               std::vector<std::string>* warnings) {
+    Comando c;
+    const BNodeList children = BDOM::ChildNodes(cmd);
+    std::string text;
+    if (ChildText(children, "tipo", text)) c.tipo = text;
+    if (options.read_equipamentos && ChildText(children, "equipamentos_hab", text))
+        c.equipamentos_hab = AtoiC(text);
+    if (ChildText(children, "titulo", text)) c.titulo = text;
+    if (ChildText(children, "escape", text) && !c.SetEscape(text) && warnings) {
+        warnings->push_back(Format("%s:%d: el comando \"%s\" tiene un escape inv\xE1lido (\"%s\": m\xE1s de %d "
+                                   "n\xFAmeros o un n\xFAmero demasiado largo) y no se enviar\xE1",
+                                   file.c_str(), BDOM::Line(cmd), c.titulo.c_str(), text.c_str(),
+                                   Comando::kMaxEscape));
+    }
+    if (ChildText(children, "tamanho_retorno", text)) c.tamanho_retorno = AtoiC(text);
+    if (ChildText(children, "tipo_retorno", text)) c.tipo_retorno = text;
+
+    // Members missing from an element are carried over from the element before it, so one
+    // working record walks through the list. The walk also stops at an element that is the
+    // very first child node: the files have always been written with indentation, and a
+    // list element standing first is read as no list at all.
+    Parametro p;
+    for (int n = 0;; ++n) {
+        int index = BDOM::FindChild(children, "parametro", n);
+        if (index <= 0) break;
+        const BNodeList pc = BDOM::ChildNodes(BDOM::Item(children, index));
+        if (ChildText(pc, "titulo", text)) p.titulo = text;
+        if (ChildText(pc, "tamanho", text)) p.tamanho = AtoiC(text);
+        if (ChildText(pc, "formato", text)) p.formato = text;
+        if (ChildText(pc, "obrigatorio", text)) p.obrigatorio = text == "S" ? 1 : 0;
+        if (ChildText(pc, "valor", text))
+            p.valor = text;
+        else if (!options.inherit_valor)
+            p.valor.clear();
+        c.AdicionarParametro(p);
+    }
+    Retorno r;
+    for (int n = 0;; ++n) {
+        int index = BDOM::FindChild(children, "retorno", n);
+        if (index <= 0) break;
+        const BNodeList rc = BDOM::ChildNodes(BDOM::Item(children, index));
+        if (ChildText(rc, "titulo", text)) r.titulo = text;
+        if (ChildText(rc, "tamanho", text)) r.tamanho = AtoiC(text);
+        if (ChildText(rc, "formato", text)) r.formato = text;
+        c.AdicionarRetorno(r);
+    }
+    return c;
+}
+
+int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, std::string* error,
+                            std::vector<std::string>* warnings) {
+    BDOM dom;
+    if (dom.Load(path) != 0) {
+        if (error) *error = dom.LastError().empty() ? path + ": cannot be read" : dom.LastError();
+        return -1;
+    }
+    const BNodeList cmds = dom.SelectNodes("//cmd");
+    std::vector<Comando> list;
+    list.reserve(cmds.size());
+    CmdReadOptions options;
+    for (BNode cmd : cmds) list.push_back(LerCmd(cmd, options, path, warnings));
+    out = std::move(list);
+    return 0;
+}
+
+std::string CatalogFileForCountry(const Settings& s) {
+    std::string path = s.AppDirectory + "/";
+    if (s.Country == "CHILE") return path + "comandos_cl.xml";
+    if (s.Country == "VENEZUELA") return path + "comandos_vn.xml";
+    if (s.Country == "LOTERIAS") return path + "comandos_lot.xml";
+    if (s.Country == "REP DOMINICANA") return path + "comandos_rd.xml";
+    if (s.Country == "PANAMA") return path + "XML/comandos_pa.xml";
+    return path + "comandos.xml";
+}
+
+int CarregarCatalogo(Settings& s, std::vector<Comando>& list, std::string* error,
+                     std::vector<std::string>* warnings) {
+    UserInterface* ui = EngineEnv().ui;
+    std::string path;
+    if (s.Country == Str(IDS_OTRO_PAIS)) {
+        std::string chosen;
+        if (ui->ChooseOpenFile(kCatalogDialogTitle, kCatalogDialogExt, kCatalogDialogFilter, "", chosen))
+            path = chosen;
+        else
+            path = s.AppDirectory + "/comandos.xml";
+    } else {
+        path = CatalogFileForCountry(s);
+    }
+    s.CatalogPath = path;
+
+    std::vector<std::string> load_warnings;
+    if (CarregarArquivoCatalogo(path, list, error, &load_warnings) == 0) {
+        if (warnings) *warnings = std::move(load_warnings);
+        return 0;
+    }
+    // The file of the country is missing or broken: let the user point at another one, once.
+    std::string chosen;
+    if (!ui->ChooseOpenFile(kCatalogDialogTitle, kCatalogDialogExt, kCatalogDialogFilter, "", chosen)) return -1;
+    load_warnings.clear();
+    if (CarregarArquivoCatalogo(chosen, list, error, &load_warnings) != 0) return -1;
+    s.CatalogPath = chosen;
+    if (warnings) *warnings = std::move(load_warnings);
+    return 0;
+}
+
+}  // namespace ordavo

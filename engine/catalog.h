@@ -1,0 +1,43 @@
+// Reading command records from XML: the catalog file, and the `cmd` element shape that the
+// sequence file shares.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/bdom.h"
+#include "engine/comando.h"
+#include "shell/core/settings.h"
+
+namespace ordavo {
+
+struct CmdReadOptions {
+    // Catalog: a missing "valor" gives an empty value. Sequence file: it keeps the previous
+    // parameter's value.
+    bool inherit_valor = false;
+    bool read_equipamentos = true;
+};
+
+// Builds one Comando from a `cmd` element. Problems that do not stop loading (an escape text
+// that cannot be sent) are added to `warnings` as "file:line: text".
+Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file,
+               std::vector<std::string>* warnings);
+
+// Loads every `cmd` of the file, at any depth and in document order, into `out` (replacing
+// its content only on success). 0 on success, -1 when the file cannot be parsed; `error`
+// then says why.
+int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, std::string* error = nullptr,
+                            std::vector<std::string>* warnings = nullptr);
+
+// The catalog file of a country below the application directory ("comandos_vn.xml", ...,
+// "XML/comandos_pa.xml", else "comandos.xml"); "-- Otro --" is handled by CarregarCatalogo.
+std::string CatalogFileForCountry(const Settings& s);
+
+// The main window's catalog load: chooses the file by the country (asking through the engine's
+// user interface for "-- Otro --" and again when the file does not parse), stores the path in
+// s.CatalogPath and replaces `list`. 0 on success, -1 when no catalog could be loaded (the list
+// is then untouched).
+int CarregarCatalogo(Settings& s, std::vector<Comando>& list, std::string* error = nullptr,
+                     std::vector<std::string>* warnings = nullptr);
+
+}  // namespace ordavo

@@ -1,0 +1,146 @@
+#include "engine/util.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace ordavo {
+
+int32_t AtoiC(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t(INT32_MAX) + 1) value = int64_t(INT32_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) value = INT32_MAX;
+    if (value < INT32_MIN) value = INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+std::string VFormat(const char* fmt, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    char small[256];
+    int n = std::vsnprintf(small, sizeof small, fmt, copy);
+    va_end(copy);
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < sizeof small) return std::string(small, n);
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::vsnprintf(out.data(), out.size(), fmt, args);
+    out.resize(n);
+    return out;
+}
+
+std::string Format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    std::string s = VFormat(fmt, args);
+    va_end(args);
+    return s;
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+    if (from.empty()) return;
+    size_t pos = 0;
+    while ((pos = text.find(from, pos)) != std::string::npos) {
+        text.replace(pos, from.size(), to);
+        pos += to.size();
+    }
+}
+
+std::string HexBytes(const uint8_t* data, size_t length) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(length * 3);
+    for (size_t i = 0; i < length; ++i) {
+        if (i) out += ' ';
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 15];
+    }
+    return out;
+}
+
+bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out) {
+    out.clear();
+    int pending = -1;
+    auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (char c : text) {
+        if (c == ' ' || c == ',' || c == ':' || c == '\t' || c == '\n' || c == '\r') {
+            if (pending >= 0) return false;  // a lone digit between separators
+            continue;
+        }
+        int v = nibble(c);
+        if (v < 0) return false;
+        if (pending < 0) {
+            pending = v;
+        } else {
+            out.push_back(static_cast<uint8_t>(pending * 16 + v));
+            pending = -1;
+        }
+    }
+    return pending < 0;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error) {
+    std::string tmp = path + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    auto fail = [&](const char* what) {
+        if (error) *error = std::string(what) + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        ::unlink(tmp.c_str());
+        return false;
+    };
+    if (fd < 0) return fail("cannot create");
+    // Keep the permissions of the file being replaced.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    size_t done = 0;
+    while (done < contents.size()) {
+        ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail("cannot write");
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail("cannot flush");
+    if (::close(fd) != 0) {
+        fd = -1;
+        return fail("cannot close");
+    }
+    fd = -1;
+    if (::rename(tmp.c_str(), path.c_str()) != 0) return fail("cannot replace");
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return false;
+    out = ss.str();
+    return true;
+}
+
+}  // namespace ordavo
