@@ -16,6 +16,7 @@
 #include "engine/comando.h"
 #include "engine/env.h"
 #include "engine/util.h"
+#include "sequences/core/sequencia.h"
 #include "shell/core/settings.h"
 
 namespace ordavo::cli {
@@ -221,7 +222,91 @@ int RunRun(const std::string& file, const std::string& command, const std::vecto
     return -result;
 }
 
-int Main(int argc, char** argv) {
+ListaSequencias LoadSequenceFile(const std::string& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(file.c_str(), R_OK) != 0)
+        throw Failure{kExitNoInput, "cannot read " + file + ": " + std::strerror(errno ? errno : ENOENT)};
+    ListaSequencias list;
+    std::string error;
+    if (list.Carregar(file, &error) != 0) throw Failure{kExitNoInput, "not a sequence file: " + U(error)};
+    return list;
+}
+
+// NAME is the exact title (trailing spaces included) or a 0-based position.
+const SequenciaComandos& FindSequence(const ListaSequencias& list, const std::string& wanted_utf8) {
+    std::string wanted = Utf8ToCp1252(wanted_utf8);
+    for (const SequenciaComandos& s : list.sequencias)
+        if (s.titulo == wanted) return s;
+    bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && wanted.size() < 10) {
+        size_t index = std::stoul(wanted);
+        if (index < list.sequencias.size()) return list.sequencias[index];
+    }
+    throw Failure{kExitUsage, "no sequence \"" + wanted_utf8 + "\" in the file (" +
+                                  std::to_string(list.sequencias.size()) + " sequences)"};
+}
+
+struct SequenceOptions {
+    std::string name;
+    std::string file;
+    int runs = -1, delay = -1, stop_on_error = -1, pause_on_error = -1;
+    bool step = false, yes = false, dump = false, json = false;
+};
+
+std::string SequenceFile(const SequenceOptions& so, const RunOptions& o) {
+    if (!so.file.empty()) return so.file;
+    LoadDirectorySettings(*EngineEnv().settings, o);
+    return SequenceFileForCountry(*EngineEnv().settings);
+}
+
+int RunSequenceList(const SequenceOptions& so, const RunOptions& o) {
+    ListaSequencias list = LoadSequenceFile(SequenceFile(so, o));
+    if (so.json) {
+        json titles = json::array();
+        for (const SequenciaComandos& s : list.sequencias) titles.push_back(U(s.titulo));
+        PrintJson(titles);
+    } else {
+        for (const SequenciaComandos& s : list.sequencias) PrintOut(s.titulo + "\n");
+    }
+    return 0;
+}
+
+int RunSequenceShow(const SequenceOptions& so, const RunOptions& o) {
+    ListaSequencias list = LoadSequenceFile(SequenceFile(so, o));
+    const SequenciaComandos& s = FindSequence(list, so.name);
+    if (so.json) {
+        json all = json::array();
+        for (const Comando& c : s.comandos) all.push_back(CommandJson(c));
+        PrintJson(all);
+    } else {
+        PrintOut(Listing(s.comandos));
+    }
+    return 0;
+}
+
+int RunSequenceRun(const SequenceOptions& so, const RunOptions& o, TerminalUserInterface& ui) {
+    std::string file = SequenceFile(so, o);
+    Settings& s = *EngineEnv().settings;
+    int extended = s.ExtendedReturn;
+    LoadDirectorySettings(s, o);
+    s.ExtendedReturn = extended;
+    ListaSequencias list = LoadSequenceFile(file);
+    const SequenciaComandos& seq = FindSequence(list, so.name);
+    ExecucaoRepetida options;
+    options.runs = so.runs >= 0 ? so.runs : s.LoopSequences;
+    options.delay_seconds = so.delay >= 0 ? so.delay : s.DelayBetweenCommands;
+    options.stop_on_error = so.stop_on_error >= 0 ? so.stop_on_error : s.StopOnError;
+    options.pause_on_error = so.pause_on_error >= 0 ? so.pause_on_error : s.PauseOnError;
+    options.step_by_step = so.step ? 1 : 0;
+    ui.assume_yes = so.yes;
+    std::string collected, dumps;
+    int32_t result = ExecutarRepetido(seq, options, collected, dumps);
+    PrintOut(Lines(collected) + "\n");
+    if (so.dump) PrintOut(Lines(dumps) + "\n");
+    return -result;
+}
+
+int Main(int argc, char** argv, TerminalUserInterface& ui) {
     CLI::App app{"ordavo-cli: send fiscal printer commands from a command catalog, from the command line."};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("ordavo-cli ") + ORDAVO_VERSION);
@@ -266,13 +351,45 @@ int Main(int argc, char** argv) {
     runcmd->add_flag("--dump", run.dump, "Also print the bytes sent and received");
     runcmd->add_flag("--json", run.json, "Print JSON");
 
+    SequenceOptions seq;
+    CLI::App* sequence = app.add_subcommand("sequence", "List, show and run the sequences of a sequence file");
+    sequence->require_subcommand(1);
+    auto add_sequence_file = [&](CLI::App* sub) {
+        sub->add_option("FILE", seq.file, "Sequence file (default: the country's file in DIR)");
+        sub->add_option("--dir", run.dir, "Application directory (default: here)");
+    };
+    CLI::App* seq_list = sequence->add_subcommand("list", "One sequence title a line, in file order");
+    add_sequence_file(seq_list);
+    seq_list->add_flag("--json", seq.json, "Print a JSON array of titles");
+    CLI::App* seq_show = sequence->add_subcommand("show", "The commands of one sequence");
+    seq_show->add_option("NAME", seq.name, "Exact title, or 0-based position")->required();
+    add_sequence_file(seq_show);
+    seq_show->add_flag("--json", seq.json, "Print JSON, as catalog --json");
+    CLI::App* seq_run = sequence->add_subcommand("run", "Run one sequence against the printer");
+    seq_run->add_option("NAME", seq.name, "Exact title, or 0-based position")->required();
+    add_sequence_file(seq_run);
+    seq_run->add_option("--port", run.port, "Port (default: the port of config_es.cfg in DIR)");
+    seq_run->add_option("--host", run.host, "Peer of the SOCKET port: HOST or HOST:PORT");
+    seq_run->add_option("--exchange-dir", run.exchange_dir, "Directory of the FILE port's exchange files");
+    seq_run->add_option("--runs", seq.runs, "Number of runs (default: the setting)")->check(CLI::Range(1, 999999));
+    seq_run->add_option("--delay", seq.delay, "Seconds between commands (default: the setting)")
+        ->check(CLI::Range(0, 99));
+    seq_run->add_option("--stop-on-error", seq.stop_on_error, "1: stop at the first failing command")
+        ->check(CLI::Range(0, 1));
+    seq_run->add_option("--pause-on-error", seq.pause_on_error, "1: ask whether to go on after a failure")
+        ->check(CLI::Range(0, 1));
+    seq_run->add_flag("--step", seq.step, "Ask for confirmation after every command");
+    seq_run->add_flag("--yes", seq.yes, "Answer OK to every question");
+    seq_run->add_flag("--dump", seq.dump, "Also print the bytes sent and received");
+    seq_run->add_option("--extended", extended, "1: extended answers (FS); 0: plain (ESC)")->check(CLI::Range(0, 1));
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? 0 : kExitUsage;
     }
-    run.port_given = runcmd->count("--port") > 0;
+    run.port_given = runcmd->count("--port") > 0 || seq_run->count("--port") > 0;
     EngineEnv().settings->ExtendedReturn = extended;
 
     try {
@@ -280,6 +397,9 @@ int Main(int argc, char** argv) {
         if (*frame) return RunFrame(file, command, sets);
         if (*decode) return RunDecode(file, command, answer, as_json);
         if (*runcmd) return RunRun(file, command, sets, run);
+        if (*seq_list) return RunSequenceList(seq, run);
+        if (*seq_show) return RunSequenceShow(seq, run);
+        if (*seq_run) return RunSequenceRun(seq, run, ui);
     } catch (const Failure& f) {
         std::fprintf(stderr, "ordavo-cli: %s\n", f.message.c_str());
         return f.status;
@@ -294,5 +414,5 @@ int main(int argc, char** argv) {
     static ordavo::cli::TerminalUserInterface ui;
     ordavo::EngineEnv().ui = &ui;
     ordavo::cli::InstallInterruptHandler();
-    return ordavo::cli::Main(argc, argv);
+    return ordavo::cli::Main(argc, argv, ui);
 }

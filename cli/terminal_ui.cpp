@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cctype>
 #include <iostream>
 
 #include "engine/codepage.h"
@@ -51,9 +52,23 @@ std::unique_ptr<ProgressWindow> TerminalUserInterface::CreateProgress(const std:
 bool TerminalUserInterface::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                                        MsgIcon) {
     std::string line = caption.empty() ? text : caption + ": " + text;
-    PrintErr(line + "\n");
-    if (buttons == MsgButtons::Ok) return true;
-    return assume_yes;
+    if (buttons == MsgButtons::Ok) {
+        PrintErr(line + "\n");
+        return true;
+    }
+    if (assume_yes) {
+        PrintErr(line + " -> OK\n");
+        return true;
+    }
+    PrintErr(line + (buttons == MsgButtons::YesNo ? " [S/n] " : " [OK/anular] "));
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        PrintErr("\n");
+        return false;
+    }
+    if (answer.empty()) return true;
+    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(answer[0])));
+    return c == 'o' || c == 's' || c == 'y';
 }
 
 void PrintOut(const std::string& cp1252) {

@@ -13,7 +13,8 @@ public:
     std::unique_ptr<ProgressWindow> CreateProgress(const std::string& title, bool smooth) override;
     bool MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                     MsgIcon icon) override;
-    // Answer for OK/Cancel and Yes/No questions when there is no terminal to ask.
+    // Questions (OK/Cancel, Yes/No): answered OK without asking when set; otherwise asked on
+    // the terminal, and answered Cancel when nothing can be read.
     bool assume_yes = true;
 };
 
