@@ -7,7 +7,7 @@
 namespace ordavo {
 namespace {
 
-const char* const kInicio = "***In\xEDcio de la ejecuci\xF3n de la secu\xE9ncia de comandos***";
+const char* const kInicio = "***In\xED" "cio de la ejecuci\xF3n de la secu\xE9ncia de comandos***";
 const char* const kFim = "***Fin de la ejecuci\xF3n de la secu\xE9ncia de comandos***";
 const char* const kFalha = "*** Comando no ejecutado - impresora no responde ***";
 const char* const kContinuar = "\xBF CONTINUAR ?";

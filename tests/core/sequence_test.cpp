@@ -72,11 +72,11 @@ TEST(Sequence, FileRoundTripAndLayout) {
     s1.comandos.push_back(c);
     s1.comandos.push_back(MakeCommand("Leer", "35 23", -2));
     SequenciaComandos s2;
-    s2.titulo = "Vac\xEDa";
+    s2.titulo = "Vac\xED" "a";
     list.sequencias = {s1, s2};
     ASSERT_EQ(list.Salvar(dir.File("s.xml")), 0);
     ASSERT_TRUE(ReadWholeFile(dir.File("s.xml"), bytes));
-    EXPECT_NE(bytes.find("\n\t\t<sequencia>\n\t<titulo>Vac\xEDa</titulo>\n\t\t</sequencia>\n</sequencias>"),
+    EXPECT_NE(bytes.find("\n\t\t<sequencia>\n\t<titulo>Vac\xED" "a</titulo>\n\t\t</sequencia>\n</sequencias>"),
               std::string::npos)
         << bytes;
     EXPECT_NE(bytes.find("<tamanho_retorno>-1</tamanho_retorno>"), std::string::npos);
@@ -222,7 +222,7 @@ protected:
     test::ScriptedFactory factory{&clock};
     Settings settings;
     SequenciaComandos seq;
-    const std::string kStart = "\r\n***In\xEDcio de la ejecuci\xF3n de la secu\xE9ncia de comandos***\r\n";
+    const std::string kStart = "\r\n***In\xED" "cio de la ejecuci\xF3n de la secu\xE9ncia de comandos***\r\n";
     const std::string kEnd = "\r\n***Fin de la ejecuci\xF3n de la secu\xE9ncia de comandos***\r\n";
     const std::string kFail = "\r\n*** Comando no ejecutado - impresora no responde ***\r\n";
 };
