@@ -75,15 +75,35 @@ uint8_t TraduzirByteRetorno(uint8_t byte) {
     return kAnswerHigh[byte - 0x80];
 }
 
+namespace {
+
+// Length of the run of ASCII bytes at the start of `text`.
+size_t AsciiRun(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
 std::string Cp1252ToUtf8(std::string_view in) {
+    size_t run = AsciiRun(in);
+    if (run == in.size()) return std::string(in);
     std::string out;
     out.reserve(in.size() + in.size() / 4);
-    for (unsigned char c : in) {
+    out.append(in.data(), run);
+    for (size_t i = run; i < in.size();) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c < 0x80) {
+            size_t ascii = AsciiRun(in.substr(i));
+            out.append(in.data() + i, ascii);
+            i += ascii;
+            continue;
+        }
+        ++i;
         uint32_t cp = c;
-        if (c >= 0x80 && c < 0xA0) cp = kCp1252C1[c - 0x80] ? kCp1252C1[c - 0x80] : c;
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
+        if (c < 0xA0) cp = kCp1252C1[c - 0x80] ? kCp1252C1[c - 0x80] : c;
+        if (cp < 0x800) {
             out += static_cast<char>(0xC0 | (cp >> 6));
             out += static_cast<char>(0x80 | (cp & 0x3F));
         } else {
@@ -96,11 +116,20 @@ std::string Cp1252ToUtf8(std::string_view in) {
 }
 
 std::string Utf8ToCp1252(std::string_view in) {
+    size_t run = AsciiRun(in);
+    if (run == in.size()) return std::string(in);
     std::string out;
     out.reserve(in.size());
-    size_t i = 0;
+    out.append(in.data(), run);
+    size_t i = run;
     while (i < in.size()) {
         unsigned char c = in[i];
+        if (c < 0x80) {
+            size_t ascii = AsciiRun(in.substr(i));
+            out.append(in.data() + i, ascii);
+            i += ascii;
+            continue;
+        }
         uint32_t cp;
         size_t len;
         if (c < 0x80) {
@@ -127,7 +156,10 @@ std::string Utf8ToCp1252(std::string_view in) {
             continue;
         }
         char mapped = '?';
-        for (int k = 0; k < 32; ++k) {
+        // The five positions Windows-1252 leaves undefined travel as the C1 code points of
+        // the same value, so they survive a round trip.
+        if (cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D) mapped = static_cast<char>(cp);
+        for (int k = 0; k < 32 && mapped == '?'; ++k) {
             if (kCp1252C1[k] == cp) {
                 mapped = static_cast<char>(0x80 + k);
                 break;
