@@ -1,0 +1,466 @@
+// The main window on a scratch application directory: start-up, the catalog menus, the
+// settings, running commands against the printer simulator, and what is saved on exit.
+#include <unistd.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/env.h"
+#include "engine/util.h"
+#include "shell/core/settings.h"
+#include "shell/gui/config_dlg.h"
+#include "shell/gui/gui_support.h"
+#include "shell/gui/main_window.h"
+#include "shell/gui/message_return_dlg.h"
+#include "shell/gui/progress_wnd.h"
+#include "tests/gui/gui_test_util.h"
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+
+using namespace ordavo;
+using namespace ordavo::gui;
+using ordavo::guitest::WhenModal;
+
+namespace {
+
+// Groups come back in a different order than their first commands would sort them, one
+// title holds "&", and the model masks cover every enable rule.
+const char* const kCatalog =
+    "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\n"
+    "<comandos>\n"
+    "  <cmd>\n    <tipo>Lecturas</tipo>\n    <titulo>Leer Estado de la Impresora</titulo>\n"
+    "    <escape>19</escape>\n    <equipamentos_hab>65535</equipamentos_hab>\n"
+    "    <tamanho_retorno>0</tamanho_retorno>\n  </cmd>\n"
+    "  <cmd>\n    <tipo>Cup\xF3n Fiscal</tipo>\n    <titulo>Abrir Cup\xF3n &amp; Cerrar</titulo>\n"
+    "    <escape>0</escape>\n    <equipamentos_hab>4096</equipamentos_hab>\n  </cmd>\n"
+    "  <cmd>\n    <tipo>Lecturas</tipo>\n    <titulo>Lectura X por el Puerto Serial</titulo>\n"
+    "    <escape>69</escape>\n    <equipamentos_hab>256</equipamentos_hab>\n"
+    "    <tamanho_retorno>-1</tamanho_retorno>\n  </cmd>\n"
+    "  <cmd>\n    <tipo>Informes</tipo>\n    <titulo>Informe sin modelo</titulo>\n"
+    "    <escape>14</escape>\n    <equipamentos_hab>0</equipamentos_hab>\n  </cmd>\n"
+    "  <cmd>\n    <tipo>Cup\xF3n Fiscal</tipo>\n    <titulo>Anular Cup\xF3n</titulo>\n"
+    "    <escape>7</escape>\n    <equipamentos_hab>4</equipamentos_hab>\n  </cmd>\n"
+    "</comandos>\n";
+
+const char* const kOtherCatalog =
+    "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\n"
+    "<comandos>\n  <cmd>\n    <tipo>Otros</tipo>\n    <titulo>Solo uno</titulo>\n"
+    "    <escape>19</escape>\n    <equipamentos_hab>65535</equipamentos_hab>\n  </cmd>\n</comandos>\n";
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ConfigLine(const char* key, const std::string& value) { return std::string(key) + value + "\r\n"; }
+
+std::string ReadBytes(const std::string& path) {
+    std::string out;
+    ReadWholeFile(path, out);
+    return out;
+}
+
+// A scratch application directory, made the current directory for the window's lifetime.
+class AppDir {
+public:
+    AppDir() : old_(CurrentDirectory()) { ::chdir(dir_.path().c_str()); }
+    ~AppDir() { (void)::chdir(old_.c_str()); }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    test::TempDir dir_;
+    std::string old_;
+};
+
+QAction* ActionById(QMainWindow& w, int id) {
+    if (!w.menuWidget()) return nullptr;
+    for (QAction* top : w.menuBar()->actions())
+        if (top->menu())
+            for (QAction* a : top->menu()->actions())
+                if (!a->isSeparator() && a->data().toInt() == id) return a;
+    return nullptr;
+}
+
+QStringList MenuTitles(QMainWindow& w) {
+    QStringList out;
+    if (!w.menuWidget()) return out;
+    for (QAction* top : w.menuBar()->actions()) out << top->text();
+    return out;
+}
+
+QList<int> MenuIds(QMainWindow& w, const QString& title) {
+    QList<int> out;
+    for (QAction* top : w.menuBar()->actions())
+        if (top->text() == title)
+            for (QAction* a : top->menu()->actions()) out << (a->isSeparator() ? 0 : a->data().toInt());
+    return out;
+}
+
+// Chooses a menu item as the user does; the window acts once the menu has closed.
+bool Choose(MainWindow& w, int id) {
+    QAction* a = ActionById(w, id);
+    if (!a || !a->isEnabled()) return false;
+    a->trigger();
+    QTest::qWait(30);
+    return true;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir profile_;
+    QStringList opened_;
+    guitest::Watchdog watchdog_;
+
+private slots:
+    void initTestCase() {
+        guitest::IsolateProfile(profile_.path());
+        SetDocumentOpener([this](const QString& path) {
+            opened_ << path;
+            return true;
+        });
+    }
+    void init() {
+        opened_.clear();
+        watchdog_.Arm(30000);
+    }
+    void cleanup() {
+        guitest::CancelPendingModalActions();
+        QString unanswered = watchdog_.Disarm();
+        QVERIFY2(unanswered.isEmpty(), qPrintable("unanswered windows: " + unanswered));
+    }
+
+    void startupBuildsTheCatalogMenus() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        WriteBytes(app.File("config_es.cfg"), ConfigLine(kKeyFiltre, "1") + ConfigLine(kKeyModelo, "Kestrel 2           ") +
+                                                   ConfigLine(kKeyPuerto, "COM2:"));
+        {
+            MainWindow w;
+            QVERIFY(w.Start());
+            QCOMPARE(w.windowTitle(), QString("Ordavo"));
+            QVERIFY(w.isMaximized());
+            QCOMPARE(GetSettings().AppDirectory, CurrentDirectory());
+            QCOMPARE(GetSettings().CatalogPath, app.File("comandos_vn.xml"));
+            QCOMPARE(EngineEnv().ui, static_cast<UserInterface*>(&w.Ui()));
+
+            QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Lecturas", "Cup\u00f3n Fiscal", "Informes", "Ayuda"}));
+            QCOMPARE(MenuIds(w, "Operaciones"), (QList<int>{108, 112, 111, 109, 0, 119, 121, 2}));
+            QCOMPARE(MenuIds(w, "Lecturas"), (QList<int>{1083, 1085}));
+            QCOMPARE(MenuIds(w, "Cup\u00f3n Fiscal"), (QList<int>{1084, 1087}));
+            QCOMPARE(MenuIds(w, "Informes"), (QList<int>{1086}));
+            QCOMPARE(MenuIds(w, "Ayuda"), (QList<int>{113, 110, 120}));
+            QCOMPARE(ActionById(w, 121)->text(), QString("Cargar comandos"));
+            QCOMPARE(ActionById(w, 1084)->text(), QString("Abrir Cup\u00f3n && Cerrar"));
+            // The mask is 255 at start whatever model was saved: with the filter on, commands
+            // of bits 256 and up and commands without any model are greyed.
+            QCOMPARE(GetSettings().ModelMask, 255);
+            QVERIFY(ActionById(w, 1083)->isEnabled());
+            QVERIFY(!ActionById(w, 1084)->isEnabled());
+            QVERIFY(!ActionById(w, 1085)->isEnabled());
+            QVERIFY(!ActionById(w, 1086)->isEnabled());
+            QVERIFY(ActionById(w, 1087)->isEnabled());
+
+            // A picture of the window with a group menu open.
+            QMenu* menu = ActionById(w, 1083)->menu() ? nullptr : qobject_cast<QMenu*>(ActionById(w, 1083)->parent());
+            QVERIFY(menu);
+            QPoint under = w.menuBar()->actionGeometry(menu->menuAction()).bottomLeft();
+            menu->popup(w.menuBar()->mapToGlobal(under));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            QPixmap shot = w.grab();
+            {
+                QPainter painter(&shot);
+                painter.drawPixmap(menu->pos() - w.mapToGlobal(QPoint(0, 0)), menu->grab());
+            }
+            QString dir = qEnvironmentVariable("ORDAVO_SCREENSHOTS");
+            if (!dir.isEmpty()) {
+                QDir().mkpath(dir);
+                QVERIFY(shot.save(dir + "/main_window_menu.png"));
+            }
+            menu->hide();
+        }
+        // Saved on the way out, in the file's key order, model with its trailing spaces.
+        std::string saved = ReadBytes(app.File("config_es.cfg"));
+        QVERIFY(saved.rfind(ConfigLine(kKeyModelo, "Kestrel 2           ") + ConfigLine(kKeyPuerto, "COM2:") +
+                                ConfigLine(kKeyBaudrate, "9600") + ConfigLine(kKeyFiltre, "1") +
+                                ConfigLine(kKeyPais, "VENEZUELA"),
+                            0) == 0);
+    }
+
+    void settingsChangeModelPortAndCountry() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        WriteBytes(app.File("comandos_cl.xml"), kOtherCatalog);
+        WriteBytes(app.File("config_es.cfg"), ConfigLine(kKeyFiltre, "1"));
+        {
+            MainWindow w;
+            QVERIFY(w.Start());
+            Settings& s = GetSettings();
+
+            // Anular changes nothing.
+            WhenModal<ConfigDlg>([](ConfigDlg* d) {
+                d->PortList()->setEditText("COM7:");
+                d->ModelList()->setEditText("Heron 4 TH RD       ");
+                QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
+            });
+            QVERIFY(Choose(w, 119));
+            QCOMPARE(s.PortName, std::string());
+            QCOMPARE(s.ModelMask, 255);
+
+            // A model outside the table gives mask 65535: nothing with a model bit is greyed.
+            WhenModal<ConfigDlg>([](ConfigDlg* d) {
+                d->PortList()->setCurrentText("COM3:");
+                d->ModelList()->setCurrentIndex(2);
+                QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+            });
+            QVERIFY(Choose(w, 119));
+            QCOMPARE(s.PortName, std::string("COM3:"));
+            QCOMPARE(s.ModelName, std::string("Heron 4 TH RD       "));
+            QCOMPARE(s.ModelMask, 65535);
+            QVERIFY(ActionById(w, 1084)->isEnabled());
+            QVERIFY(ActionById(w, 1085)->isEnabled());
+            QVERIFY(!ActionById(w, 1086)->isEnabled());  // no model bit at all
+
+            // Kestrel 2: mask 4 and never the extended return.
+            WhenModal<ConfigDlg>([](ConfigDlg* d) {
+                d->ModelList()->setCurrentIndex(0);
+                d->ExtendedReturnBox()->setChecked(true);
+                QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+            });
+            QVERIFY(Choose(w, 119));
+            QCOMPARE(s.ModelMask, 4);
+            QCOMPARE(s.ExtendedReturn, 0);
+            QVERIFY(!ActionById(w, 1084)->isEnabled());
+            QVERIFY(ActionById(w, 1087)->isEnabled());
+
+            // Another country loads its catalog and rebuilds the menus.
+            WhenModal<ConfigDlg>([](ConfigDlg* d) {
+                d->CountryList()->setCurrentText("CHILE");
+                QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+            });
+            QVERIFY(Choose(w, 119));
+            QCOMPARE(s.CatalogPath, app.File("comandos_cl.xml"));
+            QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
+            QCOMPARE(w.Commands().size(), size_t(1));
+
+            // "Referéncia de los comandos" opens the country's catalog.
+            QVERIFY(Choose(w, 120));
+            QCOMPARE(opened_, QStringList{QPath(app.File("comandos_cl.xml"))});
+        }
+        std::string saved = ReadBytes(app.File("config_es.cfg"));
+        QVERIFY(saved.find(ConfigLine(kKeyModelo, "Kestrel 2           ")) != std::string::npos);
+        QVERIFY(saved.find(ConfigLine(kKeyPuerto, "COM3:")) != std::string::npos);
+        QVERIFY(saved.find(ConfigLine(kKeyPais, "CHILE")) != std::string::npos);
+    }
+
+    void catalogThatCannotBeLoaded() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), "<comandos><cmd>broken");
+        QString title, message;
+        QStringList filters;
+        QFileDialog::FileMode mode = QFileDialog::AnyFile;
+        WhenModal<QFileDialog>([&](QFileDialog* d) {
+            title = d->windowTitle();
+            filters = d->nameFilters();
+            mode = d->fileMode();
+            WhenModal<QMessageBox>([&](QMessageBox* box) {
+                message = box->text();
+                box->accept();
+            });
+            d->reject();
+        });
+        {
+            MainWindow w;
+            QVERIFY(!w.Start());
+            QCOMPARE(title, QString("Lista de comandos (XML)"));
+            QCOMPARE(filters, (QStringList{"Comandos (*.xml *.XML)", "Todos los Archivos (*)"}));
+            QCOMPARE(mode, QFileDialog::ExistingFile);
+            QCOMPARE(message, QString("No fu\u00e9 posible cargar el archivo \".xml\" con la definici\u00f3n de los comandos"));
+            // Only closing the window is left.
+            QVERIFY(!w.menuWidget());
+            QVERIFY(!w.HasCommandMenus());
+            QVERIFY(w.isVisible());
+        }
+        // The settings of the run are kept all the same.
+        QVERIFY(ReadBytes(app.File("config_es.cfg")).find(ConfigLine(kKeyPais, "VENEZUELA")) != std::string::npos);
+    }
+
+    void loadAnotherCatalog() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        WriteBytes(app.File("otro/mios.xml"), kOtherCatalog);
+        {
+            MainWindow w;
+            QVERIFY(w.Start());
+            // Picking a file loads it and rebuilds the menus.
+            WhenModal<QFileDialog>([&](QFileDialog* d) { guitest::AcceptPath(d, QPath(app.File("otro/mios.xml"))); });
+            QVERIFY(Choose(w, 121));
+            QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
+            QCOMPARE(GetSettings().Country, std::string("-- Otro --"));
+            QCOMPARE(GetSettings().CatalogPath, app.File("otro/mios.xml"));
+            // Any other country opens the last loaded catalog as the reference.
+            QVERIFY(Choose(w, 120));
+            QCOMPARE(opened_, QStringList{QPath(app.File("otro/mios.xml"))});
+
+            // Cancelled: "comandos.xml" of the application directory.
+            WriteBytes(app.File("comandos.xml"), kCatalog);
+            WhenModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
+            QVERIFY(Choose(w, 121));
+            QCOMPARE(GetSettings().CatalogPath, app.File("comandos.xml"));
+            QCOMPARE(MenuTitles(w).size(), 5);
+            std::filesystem::remove(app.File("comandos.xml"));
+
+            // Cancelled with no "comandos.xml" to fall back on, and the second dialog cancelled
+            // too: the message, and the menus stay.
+            int dialogs = 0;
+            QString message;
+            std::function<void(QFileDialog*)> cancel = [&](QFileDialog* d) {
+                if (++dialogs == 1)
+                    WhenModal<QFileDialog>(cancel);
+                else
+                    WhenModal<QMessageBox>([&](QMessageBox* box) {
+                        message = box->text();
+                        box->accept();
+                    });
+                d->reject();
+            };
+            WhenModal<QFileDialog>(cancel);
+            QVERIFY(Choose(w, 121));
+            QCOMPARE(dialogs, 2);
+            QVERIFY(message.startsWith("No fu\u00e9 posible cargar"));
+            QCOMPARE(MenuTitles(w).size(), 5);
+        }
+        // "-- Otro --" is saved, so the next start asks again.
+        QVERIFY(ReadBytes(app.File("config_es.cfg")).find(ConfigLine(kKeyPais, "-- Otro --")) != std::string::npos);
+    }
+
+    void fixedMenuItems() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        QVERIFY(w.Start());
+        // Windows that come later say so.
+        for (int id : {108, 112, 111, 109}) {
+            QString text;
+            WhenModal<QDialog>([&](QDialog* d) {
+                if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
+                d->accept();
+            });
+            QVERIFY(Choose(w, id));
+            QVERIFY2(text.contains("no est\u00e1 disponible"), qPrintable(text));
+            QVERIFY(text.startsWith(ActionById(w, id)->text()));
+        }
+        QString about;
+        WhenModal<AboutBoxDlg>([&](AboutBoxDlg* d) {
+            about = d->findChild<QLabel*>("static1316")->text();
+            d->accept();
+        });
+        QVERIFY(Choose(w, 113));
+        QVERIFY(about.contains("Ordavoes 3.0.4"));
+        // Help: the document of the source tree at the latest.
+        QVERIFY(Choose(w, 110));
+        QCOMPARE(opened_.size(), 1);
+        QVERIFY(opened_.front().endsWith("Ordavo_Help.html"));
+        QVERIFY(QFile::exists(opened_.front()));
+        // Salir closes the window.
+        QVERIFY(w.isVisible());
+        QVERIFY(Choose(w, 2));
+        QVERIFY(!w.isVisible());
+    }
+
+    void commandRunsAgainstTheSimulator() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim;
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        WriteBytes(app.File("config_es.cfg"), ConfigLine(kKeyPuerto, "COM1:"));
+        {
+            MainWindow w;
+            w.SetPortOverride(sim.path());
+            QVERIFY(w.Start());
+            QCOMPARE(GetSettings().PortName, sim.path());
+
+            QString message, dump, back;
+            WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+                message = d->View()->toPlainText();
+                guitest::Screenshot(d, "result_from_simulator");
+                QTest::mouseClick(d->ViewButton(), Qt::LeftButton);
+                dump = d->View()->toPlainText();
+                QTest::mouseClick(d->ViewButton(), Qt::LeftButton);
+                back = d->View()->toPlainText();
+                QTest::mouseClick(d->CloseButton(), Qt::LeftButton);
+            });
+            QVERIFY(Choose(w, 1083));
+            QVERIFY2(message.contains("Comando:\tLeer Estado de la Impresora"), qPrintable(message));
+            QVERIFY2(!message.contains("COMANDO NO RECIBIDO"), qPrintable(message));
+            QVERIFY(dump.startsWith("CMD:\n0000  02 "));
+            QVERIFY(dump.contains("RET:\n0000  06 "));
+            QCOMPARE(back, message);
+            // The catalog's command is a copy's source, never changed by a run.
+            QVERIFY(w.Commands()[0].retorno_formatado.empty());
+            QVERIFY(w.Commands()[0].dump.empty());
+        }
+        // The port of the command line was for that run only.
+        std::string saved = ReadBytes(app.File("config_es.cfg"));
+        QVERIFY(saved.find(ConfigLine(kKeyPuerto, "COM1:")) != std::string::npos);
+        QVERIFY(saved.find(sim.path()) == std::string::npos);
+    }
+
+    void cancelDuringANeverEndingAnswer() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim({"--no-etx"});
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        w.SetPortOverride(sim.path());
+        QVERIFY(w.Start());
+
+        QString title, text, message;
+        bool was_modal = false;
+        WhenModal<ProgressWnd>([&](ProgressWnd* p) {
+            title = p->windowTitle();
+            text = p->TextLabel()->text();
+            was_modal = QApplication::activeModalWidget() == p;
+            // Let some of the endless answer arrive first.
+            QTimer::singleShot(300, p, [&, p] {
+                guitest::Screenshot(p, "progress_receiving");
+                WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+                    message = d->View()->toPlainText();
+                    d->reject();
+                });
+                QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+            });
+        });
+        QVERIFY(Choose(w, 1085));
+        QVERIFY(title.startsWith("Progreso"));
+        QCOMPARE(text, QString("Recibiendo Retorno..."));
+        QVERIFY(was_modal);
+        QVERIFY2(message.contains("Comando Anulado"), qPrintable(message));
+        // The window is usable again.
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
