@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/util.h"
 #include "shell/core/config_model.h"
 #include "tests/support/paths.h"
 
@@ -123,6 +124,11 @@ TEST(ConfigRules, UdevRuleGivesSeatAccessWithoutWorldWrite) {
     // Sorted before the seat rules, or uaccess has no effect.
     EXPECT_LT(std::string(kUdevRulesPath), std::string("/etc/udev/rules.d/73-seat-late.rules"));
     EXPECT_NE(UdevInstallScript().find("install -m 0644"), std::string::npos);
+
+    // The rules file shipped for installing by hand holds the same rules.
+    std::string shipped;
+    ASSERT_TRUE(ReadWholeFile(test::SourceDir() + "/transport/usb/60-ordavo-printers.rules", shipped));
+    EXPECT_NE(shipped.find(rules), std::string::npos);
 }
 
 }  // namespace
