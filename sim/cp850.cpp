@@ -1,0 +1,59 @@
+#include "sim/cp850.h"
+
+#include <array>
+#include <cstdint>
+
+namespace ordavo::sim {
+namespace {
+
+struct Pair {
+    uint8_t cp1252;
+    uint8_t cp850;
+};
+
+// The letters a receipt may carry, each with its code in both pages.
+constexpr Pair kPairs[] = {
+    {0xAA, 0xA6}, {0xBA, 0xA7},  // ª º
+    {0xC0, 0xB7}, {0xC1, 0xB5}, {0xC2, 0xB6}, {0xC3, 0xC7}, {0xC4, 0x8E}, {0xC7, 0x80}, {0xC8, 0xD4},
+    {0xC9, 0x90}, {0xCA, 0xD2}, {0xCC, 0xDE}, {0xCD, 0xD6}, {0xCF, 0xD8}, {0xD1, 0xA5}, {0xD2, 0xE3},
+    {0xD3, 0xE0}, {0xD4, 0xE2}, {0xD5, 0xE5}, {0xD9, 0xEB}, {0xDA, 0xE9}, {0xDB, 0xEA}, {0xDC, 0x9A},
+    {0xE0, 0x85}, {0xE1, 0xA0}, {0xE2, 0x83}, {0xE3, 0xC6}, {0xE4, 0x84}, {0xE7, 0x87}, {0xE8, 0x8A},
+    {0xE9, 0x82}, {0xEA, 0x88}, {0xEB, 0x89}, {0xEC, 0x8D}, {0xED, 0xA1}, {0xEF, 0x8B}, {0xF1, 0xA4},
+    {0xF2, 0x95}, {0xF3, 0xA2}, {0xF4, 0x93}, {0xF5, 0xE4}, {0xF6, 0x94}, {0xF9, 0x97}, {0xFA, 0xA3},
+    {0xFB, 0x96}, {0xFC, 0x81}, {0xFF, 0x98},
+};
+static_assert(sizeof(kPairs) / sizeof(kPairs[0]) == 47);
+
+struct Tables {
+    std::array<uint8_t, 256> to850;
+    std::array<uint8_t, 256> from850;
+    Tables() {
+        for (int i = 0; i < 256; ++i) to850[i] = from850[i] = static_cast<uint8_t>(i);
+        for (const Pair& p : kPairs) {
+            to850[p.cp1252] = p.cp850;
+            from850[p.cp850] = p.cp1252;
+        }
+    }
+};
+
+const Tables& T() {
+    static const Tables t;
+    return t;
+}
+
+std::string Map(std::string_view in, const std::array<uint8_t, 256>& table) {
+    std::string out(in);
+    for (char& c : out) c = static_cast<char>(table[static_cast<uint8_t>(c)]);
+    return out;
+}
+
+}  // namespace
+
+std::string ToPrinter(std::string_view cp1252) {
+    return Map(cp1252, T().to850);
+}
+std::string FromPrinter(std::string_view cp850) {
+    return Map(cp850, T().from850);
+}
+
+}  // namespace ordavo::sim

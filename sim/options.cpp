@@ -1,0 +1,161 @@
+#include "sim/options.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace ordavo::sim {
+namespace {
+
+bool ToInt(const std::string& s, int lo, int hi, int& out) {
+    int v = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || p != s.data() + s.size() || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool ToFlag(const std::string& s, bool& out) {
+    if (s == "1" || s == "on" || s == "yes") return out = true, true;
+    if (s == "0" || s == "off" || s == "no") return out = false, true;
+    return false;
+}
+
+// Applies one misbehaviour setting; false when the name or value is not understood.
+bool Apply(Misbehaviour& m, const std::string& name, const std::string& value) {
+    if (name == "pace") return ToFlag(value, m.pace);
+    if (name == "nak") return ToFlag(value, m.nak);
+    if (name == "garbage") return ToFlag(value, m.garbage);
+    if (name == "no-etx") return ToFlag(value, m.no_etx);
+    if (name == "silent-after")
+        return value == "off" ? (m.silent_after = -1, true) : ToInt(value, 0, 1 << 20, m.silent_after);
+    if (name == "slow") return ToInt(value, 0, 60000, m.slow_ms);
+    if (name == "gprs-kind")
+        return value == "off" ? (m.gprs_kind = -1, true) : ToInt(value, 0, 255, m.gprs_kind);
+    return false;
+}
+
+}  // namespace
+
+std::string Usage() {
+    return "usage: ordavo-printer-sim --pty PATH [options]\n"
+           "       ordavo-printer-sim --check-catalogs [--catalog FILE]...\n"
+           "\n"
+           "Simulates a fiscal printer on a pseudo-terminal whose slave end is linked at PATH.\n"
+           "\n"
+           "  --catalog FILE     learn commands from this catalog (repeatable; default: the sample "
+           "catalogs)\n"
+           "  --state FILE       load the printer's memory from FILE and save it after every command\n"
+           "  --serial TEXT      the printer's serial number\n"
+           "  --intervention     start in technical intervention\n"
+           "  --control FILE     read misbehaviour and conditions from FILE before each answer\n"
+           "  --verbose          log every frame and answer in hexadecimal on stderr\n"
+           "  --check-catalogs   compare the catalogs with the printer's commands and exit\n"
+           "misbehaviour:\n"
+           "  --pace             send at the speed of a 9600 baud line (8N2)\n"
+           "  --nak              refuse every frame with NAK\n"
+           "  --silent-after N   send only the first N bytes of each answer\n"
+           "  --garbage          send random bytes instead of answers\n"
+           "  --slow MS          wait MS milliseconds before each answer byte\n"
+           "  --no-etx           never end a status-first answer\n"
+           "  --gprs-kind K      answer GPRS commands with kind K (0 to 5; 7 for a wrong kind)\n"
+           "control file lines: \"nak 1\", \"silent-after 3\", \"slow 20\", \"garbage 1\", \"no-etx 1\",\n"
+           "  \"pace 1\", \"gprs-kind 2\", \"normal\", and the conditions \"paper-out\", \"paper-low\",\n"
+           "  \"clock-error\", \"head-up\", \"intervention\" with 0 or 1.\n";
+}
+
+int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i], value;
+        bool inline_value = false;
+        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inline_value = true;
+        }
+        auto need = [&]() -> bool {
+            if (inline_value) return true;
+            if (i + 1 >= args.size()) {
+                message = "ordavo-printer-sim: " + name + " needs a value\n" + Usage();
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        auto bad = [&](const char* what) {
+            message = "ordavo-printer-sim: " + name + ": " + what + " (got \"" + value + "\")\n";
+            return 64;
+        };
+        if (name == "--help" || name == "-h") {
+            message = Usage();
+            return -1;
+        } else if (name == "--pty") {
+            if (!need()) return 64;
+            out.pty_path = value;
+        } else if (name == "--catalog") {
+            if (!need()) return 64;
+            out.catalogs.push_back(value);
+        } else if (name == "--state") {
+            if (!need()) return 64;
+            out.state_file = value;
+        } else if (name == "--serial") {
+            if (!need()) return 64;
+            if (value.empty() || value.size() > 20) return bad("1 to 20 characters");
+            out.serial = value;
+        } else if (name == "--control") {
+            if (!need()) return 64;
+            out.control_file = value;
+        } else if (name == "--verbose") {
+            out.verbose = true;
+        } else if (name == "--check-catalogs") {
+            out.check_catalogs = true;
+        } else if (name == "--intervention") {
+            out.intervention = true;
+        } else if (name == "--pace" || name == "--nak" || name == "--garbage" || name == "--no-etx") {
+            Apply(out.misbehaviour, name.substr(2), "1");
+        } else if (name == "--silent-after" || name == "--slow" || name == "--gprs-kind") {
+            if (!need()) return 64;
+            if (!Apply(out.misbehaviour, name.substr(2), value))
+                return bad(name == "--slow" ? "milliseconds from 0 to 60000" : "a number in range");
+        } else {
+            message = "ordavo-printer-sim: unknown option " + args[i] + "\n" + Usage();
+            return 64;
+        }
+    }
+    if (out.pty_path.empty() && !out.check_catalogs) {
+        message = "ordavo-printer-sim: --pty PATH is required\n" + Usage();
+        return 64;
+    }
+    return 0;
+}
+
+ControlFile ReadControlFile(const std::string& path, const Misbehaviour& base) {
+    ControlFile c;
+    c.misbehaviour = base;
+    std::ifstream in(path);
+    if (!in) return c;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line) && number < 1000) {
+        ++number;
+        if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        std::istringstream words(line);
+        std::string name, value, extra;
+        if (!(words >> name)) continue;
+        words >> value >> extra;
+        bool flag = false;
+        if (name == "normal" && value.empty()) {
+            c.misbehaviour = Misbehaviour();
+        } else if ((name == "paper-out" || name == "paper-low" || name == "clock-error" ||
+                    name == "head-up" || name == "intervention") &&
+                   extra.empty() && ToFlag(value, flag)) {
+            c.conditions.emplace_back(name, flag);
+        } else if (!extra.empty() || !Apply(c.misbehaviour, name, value)) {
+            c.errors.push_back(path + ":" + std::to_string(number) + ": not understood: " + line);
+        }
+    }
+    return c;
+}
+
+}  // namespace ordavo::sim

@@ -1,0 +1,49 @@
+// Command line and control file of the simulator.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ordavo::sim {
+
+// Ways to misbehave on the line, for tests of the program's failure handling.
+struct Misbehaviour {
+    bool pace = false;      // 9600 baud, 8N2: 11 bits a byte
+    bool nak = false;       // answer every frame with NAK
+    int silent_after = -1;  // send only this many bytes of each answer
+    bool garbage = false;   // random bytes instead of the answer
+    int slow_ms = 0;        // pause before each answer byte
+    bool no_etx = false;    // status-first answers never end
+    int gprs_kind = -1;     // GPRS answers of this kind (0..5; 7 is a kind that does not exist)
+};
+
+struct Options {
+    std::string pty_path;
+    std::vector<std::string> catalogs;
+    std::string state_file;
+    std::string serial;
+    std::string control_file;
+    bool verbose = false;
+    bool check_catalogs = false;
+    bool intervention = false;
+    Misbehaviour misbehaviour;
+};
+
+// 0 on success; otherwise the exit status (64 for a usage error) with `message` set. `message`
+// also carries the help text for --help (exit status 0 then reported as -1).
+int ParseOptions(int argc, char** argv, Options& out, std::string& message);
+std::string Usage();
+
+// Printer conditions a control file can set ("paper-out 1", "intervention 0", ...).
+struct ControlFile {
+    Misbehaviour misbehaviour;
+    std::vector<std::pair<std::string, bool>> conditions;
+    std::vector<std::string> errors;  // lines that were not understood
+};
+
+// Reads the control file over the command-line settings: one option per line, "name value", '#'
+// starts a comment, "normal" clears every misbehaviour. A missing file leaves the base as it is.
+ControlFile ReadControlFile(const std::string& path, const Misbehaviour& base);
+
+}  // namespace ordavo::sim
