@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/ask_editors.h"
 #include "cli/terminal_ui.h"
 #include "engine/catalog.h"
 #include "engine/codepage.h"
 #include "engine/comando.h"
 #include "engine/env.h"
+#include "engine/strings.h"
 #include "engine/util.h"
 #include "sequences/core/sequencia.h"
 #include "shell/core/settings.h"
@@ -180,6 +182,7 @@ struct RunOptions {
     std::string exchange_dir;
     bool dump = false;
     bool json = false;
+    bool ask = false;
 };
 
 // The settings of an application directory: its "config_es.cfg" over the defaults.
@@ -204,6 +207,12 @@ int RunRun(const std::string& file, const std::string& command, const std::vecto
     int extended = s.ExtendedReturn;
     LoadDirectorySettings(s, o);
     s.ExtendedReturn = extended;
+    // Parameters without a --set value are asked for through the same editors as in the
+    // parameter form; running out of input cancels before anything is sent.
+    if (o.ask && AskParameters(c, sets) != 0) {
+        PrintErr(Str(IDS_COMANDO_ANULADO) + "\n");
+        return -kExecCancelado;
+    }
     int32_t result = c.Executar();
     if (o.json) {
         json params = json::array();
@@ -348,6 +357,7 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
     runcmd->add_option("--dir", run.dir, "Application directory: config_es.cfg and the log folder (default: here)");
     runcmd->add_option("--host", run.host, "Peer of the SOCKET port: HOST or HOST:PORT");
     runcmd->add_option("--exchange-dir", run.exchange_dir, "Directory of the FILE port's exchange files");
+    runcmd->add_flag("--ask", run.ask, "Ask on the terminal for the parameters without a --set value");
     runcmd->add_flag("--dump", run.dump, "Also print the bytes sent and received");
     runcmd->add_flag("--json", run.json, "Print JSON");
 

@@ -182,6 +182,41 @@ TEST(Run, RefusedAndCancelled) {
     }
 }
 
+TEST(Run, AsksForTheMissingParametersOnTheTerminal) {
+    test::Simulator sim;
+    ASSERT_TRUE(sim.ok());
+    test::TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("c.xml"), R"(<comandos>
+  <cmd>
+    <titulo>Pedir</titulo>
+    <escape>19</escape>
+    <parametro><titulo>Cantidad</titulo><tamanho>4</tamanho><formato>INTEGER</formato></parametro>
+    <parametro><titulo>Normal (0) ou Simplificada (1)</titulo><tamanho>1</tamanho><formato>OPTIONS</formato></parametro>
+    <parametro><titulo>Dado</titulo><tamanho>2</tamanho><formato>INTEGER</formato></parametro>
+  </cmd>
+</comandos>
+)"));
+    // The first answer is typed, the second chosen by number, the third given with --set.
+    test::RunResult r = test::RunProgram(Cli(), {"run", dir.File("c.xml"), "Pedir", "--port", sim.path(), "--dir",
+                                                 dir.path(), "--ask", "--set", "3=7", "--json"},
+                                         60000, "12\n2\n");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    json j = json::parse(r.out);
+    EXPECT_EQ(j["parametros"][0]["valor"], "0012");
+    EXPECT_EQ(j["parametros"][1]["valor"], "1");
+    EXPECT_EQ(j["parametros"][2]["valor"], "07");
+    // 1C 13, then "0012", "1", "07".
+    EXPECT_NE(std::string(j["dump"]).find("CMD:  02 0B 00 1C 13 30 30 31 32 31 30 37"), std::string::npos) << j["dump"];
+    EXPECT_NE(r.err.find("Simplificada"), std::string::npos) << r.err;
+
+    // Input that ends before every question is answered sends nothing.
+    r = test::RunProgram(Cli(), {"run", dir.File("c.xml"), "Pedir", "--port", sim.path(), "--dir", dir.path(),
+                                 "--ask"},
+                         60000, "12\n");
+    EXPECT_EQ(r.status, 5) << r.out << r.err;
+    EXPECT_EQ(r.out.find("CMD:"), std::string::npos);
+}
+
 TEST(Run, SilentPrinterAndMissingPortEndUnanswered) {
     test::TempDir dir;
     int fixed = CommandWithLength(0);
