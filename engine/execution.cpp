@@ -672,6 +672,7 @@ int32_t Comando::ReceberGprs() {
     bool busy = false;
     size_t got = 0;
     int failures = 0;
+    const bool file_pair = dynamic_cast<FilePairTransport*>(transporte.get()) != nullptr;
 
     while (state != Estado::kDone) {
         if (progress->IsCancelled()) {
@@ -683,7 +684,16 @@ int32_t Comando::ReceberGprs() {
             progress.reset();
             return ErroProtocolo(*this);
         }
-        if (!transporte->Read(&resposta[got], 1, kReadTimeoutMs)) {
+        // The exchange files have no byte reads: each byte is taken from the answer file, and
+        // an empty take counts as a read that timed out.
+        bool received;
+        if (file_pair) {
+            uint32_t taken = 0;
+            received = transporte->TakeResponse(&resposta[got], 1, &taken) && taken == 1;
+        } else {
+            received = transporte->Read(&resposta[got], 1, kReadTimeoutMs) != 0;
+        }
+        if (!received) {
             env.clock->SleepMs(kPauseAfterFailureMs);
             if (++failures >= kMaxConsecutiveFailures) {
                 progress.reset();

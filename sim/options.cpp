@@ -37,11 +37,32 @@ bool Apply(Misbehaviour& m, const std::string& name, const std::string& value) {
 
 }  // namespace
 
+bool ParseTcpAddress(const std::string& text, std::string& host, int& port, std::string& error) {
+    const size_t colon = text.rfind(':');
+    std::string port_text = colon == std::string::npos ? text : text.substr(colon + 1);
+    host = colon == std::string::npos ? std::string("127.0.0.1") : text.substr(0, colon);
+    if (host.empty() || host.find_first_of(" \t/:") != std::string::npos) {
+        error = "\"" + host + "\" is not a host name or IPv4 address";
+        return false;
+    }
+    if (port_text.empty() || port_text.size() > 5 || !ToInt(port_text, 0, 65535, port)) {
+        error = "\"" + port_text + "\" is not a TCP port (0 to 65535)";
+        return false;
+    }
+    return true;
+}
+
 std::string Usage() {
     return "usage: ordavo-printer-sim --pty PATH [options]\n"
+           "       ordavo-printer-sim --tcp [HOST:]PORT [options]\n"
+           "       ordavo-printer-sim --file DIR [options]\n"
            "       ordavo-printer-sim --check-catalogs [--catalog FILE]...\n"
            "\n"
-           "Simulates a fiscal printer on a pseudo-terminal whose slave end is linked at PATH.\n"
+           "Simulates a fiscal printer on a pseudo-terminal whose slave end is linked at PATH, on a\n"
+           "TCP port (one connection per command: the frame, a two-byte tag, the answer; HOST is\n"
+           "127.0.0.1 unless given, PORT 0 takes any free port), or as the answering side of the\n"
+           "exchange files \"comando.dat\" and \"retorno.dat\" in DIR. The first line of output is\n"
+           "PATH, HOST:PORT (the port actually taken) or DIR, once the printer is ready.\n"
            "\n"
            "  --catalog FILE     learn commands from this catalog (repeatable; default: the sample "
            "catalogs)\n"
@@ -93,6 +114,15 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
         } else if (name == "--pty") {
             if (!need()) return 64;
             out.pty_path = value;
+        } else if (name == "--tcp") {
+            if (!need()) return 64;
+            std::string error;
+            if (!ParseTcpAddress(value, out.tcp_host, out.tcp_port, error)) return bad(error.c_str());
+            out.tcp = value;
+        } else if (name == "--file") {
+            if (!need()) return 64;
+            if (value.empty()) return bad("a directory");
+            out.file_dir = value;
         } else if (name == "--catalog") {
             if (!need()) return 64;
             out.catalogs.push_back(value);
@@ -123,8 +153,13 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
             return 64;
         }
     }
-    if (out.pty_path.empty() && !out.check_catalogs) {
-        message = "ordavo-printer-sim: --pty PATH is required\n" + Usage();
+    const int lines = !out.pty_path.empty() + !out.tcp.empty() + !out.file_dir.empty();
+    if (lines == 0 && !out.check_catalogs) {
+        message = "ordavo-printer-sim: one of --pty PATH, --tcp [HOST:]PORT or --file DIR is required\n" + Usage();
+        return 64;
+    }
+    if (lines > 1) {
+        message = "ordavo-printer-sim: give only one of --pty, --tcp and --file\n";
         return 64;
     }
     return 0;

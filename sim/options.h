@@ -19,7 +19,12 @@ struct Misbehaviour {
 };
 
 struct Options {
+    // Exactly one line: a pseudo-terminal, a TCP port or a directory of exchange files.
     std::string pty_path;
+    std::string tcp;  // "[HOST:]PORT" as given
+    std::string tcp_host = "127.0.0.1";
+    int tcp_port = -1;  // 0: any free port
+    std::string file_dir;
     std::vector<std::string> catalogs;
     std::string state_file;
     std::string serial;
@@ -34,6 +39,10 @@ struct Options {
 // also carries the help text for --help (exit status 0 then reported as -1).
 int ParseOptions(int argc, char** argv, Options& out, std::string& message);
 std::string Usage();
+
+// "[HOST:]PORT": HOST defaults to 127.0.0.1, PORT is 0 (any free port) to 65535. False, with
+// the reason in `error`, for anything else.
+bool ParseTcpAddress(const std::string& text, std::string& host, int& port, std::string& error);
 
 // Printer conditions a control file can set ("paper-out 1", "intervention 0", ...).
 struct ControlFile {

@@ -12,6 +12,8 @@
 
 #include "params/gui/command_dialog.h"
 #include "shell/gui/gui_support.h"
+#include "sequences/gui/sequences_control.h"
+#include "shell/core/menu_model.h"
 #include "shell/gui/main_window.h"
 
 namespace {
@@ -91,6 +93,10 @@ int main(int argc, char** argv) {
     ordavo::gui::RegisterParameterWindows();
 
     ordavo::gui::MainWindow window;
+    // The sequence window works on the catalog the main window has loaded at that moment.
+    ordavo::gui::SetMenuWindowOpener(ordavo::ID_SECUENCIA, [&window](QWidget* parent) {
+        ordavo::gui::OpenSequencesControl(parent, window.Commands());
+    });
     if (parser.isSet(kPortOption)) window.SetPortOverride(QFile::encodeName(parser.value(kPortOption)).toStdString());
     window.Start();
     return app.exec();

@@ -76,7 +76,9 @@ TEST(BDOM, LoadFailuresAndEncodings) {
     std::string xxe = "<?xml version=\"1.0\"?><!DOCTYPE t [<!ENTITY x SYSTEM \"" + dir.File("secret.txt") +
                       "\">]><t>&x;</t>";
     ASSERT_TRUE(WriteFileAtomically(dir.File("x.xml"), xxe));
-    if (dom.Load(dir.File("x.xml")) == 0) EXPECT_EQ(BDOM::Text(dom.DocumentElement()).find("SECRET"), std::string::npos);
+    if (dom.Load(dir.File("x.xml")) == 0) {
+        EXPECT_EQ(BDOM::Text(dom.DocumentElement()).find("SECRET"), std::string::npos);
+    }
 }
 
 TEST(BDOM, BuildSaveAndReadBack) {
