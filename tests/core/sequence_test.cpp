@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "engine/env.h"
@@ -153,6 +157,40 @@ TEST(Sequence, HandWrittenFiles) {
     EXPECT_EQ(SequenceFileForCountry(st), "/app/XML/secuencia_pa.xml");
     st.Country = "CHILE";
     EXPECT_EQ(SequenceFileForCountry(st), "/app/secuencia_rd.xml");
+}
+
+// A program killed at any moment of a save leaves either the old file or the new one, whole.
+TEST(Sequence, KilledDuringSaveLeavesAWholeFile) {
+    test::TempDir dir;
+    const std::string path = dir.File("secuencia_rd.xml");
+    auto make = [](int sequences) {
+        ListaSequencias list;
+        for (int s = 0; s < sequences; ++s) {
+            SequenciaComandos seq;
+            seq.titulo = "SEQ " + std::to_string(s);
+            for (int k = 0; k < 40; ++k) seq.comandos.push_back(MakeCommand("Leer " + std::to_string(k), "35 23"));
+            list.sequencias.push_back(seq);
+        }
+        return list;
+    };
+    ASSERT_EQ(make(3).Salvar(path), 0);
+    for (int round = 0; round < 6; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ListaSequencias big = make(60 + round);
+            for (;;) big.Salvar(path);  // killed somewhere in here
+        }
+        usleep(static_cast<useconds_t>(20000 + round * 37000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ListaSequencias back;
+        ASSERT_EQ(back.Carregar(path), 0) << "round " << round;
+        EXPECT_TRUE(back.Count() == 3 || back.Count() == 60 + round || (round > 0 && back.Count() == 59 + round))
+            << back.Count();
+        for (const SequenciaComandos& seq : back.sequencias) EXPECT_EQ(seq.NumeroComandos(), 40);
+    }
 }
 
 // A user interface that answers questions from a list and can press Escape in the progress
