@@ -46,23 +46,6 @@ void CollectByName(xmlNode* node, const std::string& name, BNodeList& out) {
     }
 }
 
-// True when the XML declaration at the start names Windows-1252 (in any of its spellings).
-bool DeclaresWindows1252(const std::string& contents) {
-    size_t end = contents.find("?>");
-    if (contents.compare(0, 5, "<?xml") != 0 || end == std::string::npos || end > 200) return false;
-    std::string decl = contents.substr(0, end);
-    for (char& c : decl) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    size_t enc = decl.find("encoding");
-    if (enc == std::string::npos) return false;
-    std::string rest = decl.substr(enc + 8);
-    for (const char* name : {"windows-1252", "cp1252", "cp-1252", "windows1252"}) {
-        if (rest.find(std::string("\"") + name + "\"") != std::string::npos ||
-            rest.find(std::string("'") + name + "'") != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
 std::string DescribeError(const std::string& where) {
     const xmlError* err = xmlGetLastError();
     if (!err || !err->message) return where + ": not a well-formed XML document";

@@ -1,5 +1,8 @@
 #include "engine/catalog.h"
 
+#include <cctype>
+
+#include "engine/codepage.h"
 #include "engine/env.h"
 #include "engine/strings.h"
 #include "engine/util.h"
@@ -71,8 +74,41 @@ Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file
     return c;
 }
 
+namespace {
+
+// True when the text can be read as UTF-8 as it stands: no declaration, or one naming UTF-8.
+bool DeclaresUtf8OrNothing(const std::string& contents) {
+    if (contents.compare(0, 5, "<?xml") != 0) return contents.compare(0, 3, "\xEF\xBB\xBF") != 0;
+    size_t end = contents.find("?>");
+    if (end == std::string::npos || end > 200) return false;
+    std::string decl = contents.substr(0, end);
+    for (char& ch : decl) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    size_t enc = decl.find("encoding");
+    return enc == std::string::npos || decl.find("utf-8", enc) != std::string::npos;
+}
+
+}  // namespace
+
 int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, std::string* error,
                             std::vector<std::string>* warnings) {
+    // The usual files go through the one-pass reader; anything unusual (a document type
+    // declaration with its entities, another character set, a text that does not parse) through
+    // the document tree, which also gives the precise error.
+    std::string contents;
+    if (ReadWholeFile(path, contents) && contents.find("<!DOCTYPE") == std::string::npos) {
+        std::vector<std::string> found;
+        std::vector<Comando> list;
+        bool read = false;
+        if (DeclaresWindows1252(contents))
+            read = LerCatalogoTexto(Cp1252ToUtf8(contents), path, list, &found) == 0;
+        else if (DeclaresUtf8OrNothing(contents))
+            read = LerCatalogoTexto(contents, path, list, &found) == 0;
+        if (read) {
+            out = std::move(list);
+            if (warnings) warnings->insert(warnings->end(), found.begin(), found.end());
+            return 0;
+        }
+    }
     BDOM dom;
     if (dom.Load(path) != 0) {
         if (error) *error = dom.LastError().empty() ? path + ": cannot be read" : dom.LastError();

@@ -29,6 +29,12 @@ Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file
 int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, std::string* error = nullptr,
                             std::vector<std::string>* warnings = nullptr);
 
+// Reads every cmd of a catalog held as UTF-8 text in one pass, by the same rules as LerCmd over
+// a document tree, into `out` (replaced only on success). 0, or -1 when the text is not a
+// well-formed document. Texts are converted to Windows-1252.
+int LerCatalogoTexto(const std::string& utf8, const std::string& file, std::vector<Comando>& out,
+                     std::vector<std::string>* warnings = nullptr);
+
 // The catalog file of a country below the application directory ("comandos_vn.xml", ...,
 // "XML/comandos_pa.xml", else "comandos.xml"); "-- Otro --" is handled by CarregarCatalogo.
 std::string CatalogFileForCountry(const Settings& s);

@@ -23,4 +23,7 @@ uint8_t TraduzirByteRetorno(uint8_t byte);
 std::string Cp1252ToUtf8(std::string_view cp1252);
 std::string Utf8ToCp1252(std::string_view utf8);
 
+// True when the XML declaration at the start of `contents` names Windows-1252 (any spelling).
+bool DeclaresWindows1252(std::string_view contents);
+
 }  // namespace ordavo

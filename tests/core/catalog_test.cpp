@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/codepage.h"
 #include "engine/env.h"
 #include "engine/util.h"
 #include "tests/support/paths.h"
@@ -111,6 +112,60 @@ TEST(Catalog, ReadsEveryCommandWithItsRules) {
     EXPECT_EQ(list[3].parametros.size(), 1u);
     EXPECT_EQ(list[4].n_bytes_escape, 0);
     EXPECT_EQ(list[4].tamanho_retorno, 0);
+}
+
+// The one-pass reader that loads catalog files reads exactly what the document-tree reader
+// (the one the sequence files use) reads, on the sample catalogs and on unusual shapes.
+TEST(Catalog, BothReadersAgree) {
+    std::vector<std::string> texts, originals;
+    for (const char* f : {"comandos_vn.xml", "comandos_cl.xml", "comandos_lot.xml", "comandos_rd.xml",
+                          "XML/comandos_pa.xml", "comandos.xml"}) {
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(test::CatalogDir() + "/" + f, bytes)) << f;
+        texts.push_back(Cp1252ToUtf8(bytes));
+        originals.push_back(bytes);
+    }
+    texts.push_back("<c><cmd><!-- first --><parametro><titulo>a</titulo></parametro><parametro/></cmd>"
+                    "<cmd><![CDATA[x]]><retorno><titulo>r<b>s</b>t</titulo></retorno><retorno/></cmd>"
+                    "<cmd>text<parametro><valor>1</valor><valor>2</valor><cmd><titulo>in</titulo></cmd></parametro>"
+                    "<titulo>A<x/>B</titulo><titulo>C</titulo><tipo><![CDATA[T]]>U</tipo></cmd>"
+                    "<cmd><?pi x?><retorno><titulo>q</titulo></retorno></cmd>"
+                    "<cmd>\n<titulo>&lt;&amp;&#233;</titulo></cmd></c>");
+    originals.push_back(texts.back());
+    for (size_t t = 0; t < texts.size(); ++t) {
+        const std::string& text = texts[t];
+        std::vector<Comando> fast;
+        ASSERT_EQ(LerCatalogoTexto(text, "t.xml", fast), 0);
+        BDOM dom;
+        ASSERT_EQ(dom.LoadMemory(originals[t]), 0);
+        BNodeList cmds = dom.SelectNodes("//cmd");
+        ASSERT_EQ(fast.size(), cmds.size());
+        for (size_t i = 0; i < cmds.size(); ++i) {
+            Comando tree = LerCmd(cmds[i], CmdReadOptions(), "t.xml", nullptr);
+            const Comando& f = fast[i];
+            SCOPED_TRACE(tree.titulo);
+            EXPECT_EQ(f.titulo, tree.titulo);
+            EXPECT_EQ(f.tipo, tree.tipo);
+            EXPECT_EQ(f.escape, tree.escape);
+            EXPECT_EQ(f.equipamentos_hab, tree.equipamentos_hab);
+            EXPECT_EQ(f.tamanho_retorno, tree.tamanho_retorno);
+            ASSERT_EQ(f.parametros.size(), tree.parametros.size());
+            for (size_t k = 0; k < f.parametros.size(); ++k) {
+                EXPECT_EQ(f.parametros[k].titulo, tree.parametros[k].titulo);
+                EXPECT_EQ(f.parametros[k].valor, tree.parametros[k].valor);
+                EXPECT_EQ(f.parametros[k].formato, tree.parametros[k].formato);
+                EXPECT_EQ(f.parametros[k].tamanho, tree.parametros[k].tamanho);
+                EXPECT_EQ(f.parametros[k].obrigatorio, tree.parametros[k].obrigatorio);
+            }
+            ASSERT_EQ(f.retornos.size(), tree.retornos.size());
+            for (size_t k = 0; k < f.retornos.size(); ++k) {
+                EXPECT_EQ(f.retornos[k].titulo, tree.retornos[k].titulo);
+                EXPECT_EQ(f.retornos[k].formato, tree.retornos[k].formato);
+            }
+        }
+    }
+    std::vector<Comando> none;
+    EXPECT_EQ(LerCatalogoTexto("<c><cmd></c>", "t.xml", none), -1);
 }
 
 TEST(Catalog, EscapeTexts) {
