@@ -55,6 +55,7 @@ constexpr int64_t kMaxDrainMs = 10000;
 // The file peer may fail to take the request; give up after this many writes that moved
 // nothing instead of spinning.
 constexpr int kMaxStalledPuts = 10;
+constexpr int kMaxPurgeRounds = 50;  // 10 s of 200 ms pauses
 // Largest response-file chunk taken at once.
 constexpr uint32_t kMaxFileChunk = 1u << 20;
 // Longest catalog answer length accepted: the socket tag carries 16 bits, and no printer
@@ -601,7 +602,10 @@ int32_t Comando::Enviar() {
         {
             std::unique_ptr<WaitWindow> wait = env.ui->ShowWait(Str(IDS_AGUARDE));
             // Stale answers of an earlier exchange are cleared before the frame goes out.
-            while (file->PendingBytes() != 0) {
+            // A stale answer is purged before the new frame goes out; an answer file that cannot
+            // be emptied (the other side keeps writing, or it is read-only) is given up on after
+            // a while rather than holding the program forever.
+            for (int round = 0; file->PendingBytes() != 0 && round < kMaxPurgeRounds; ++round) {
                 file->Purge();
                 env.clock->SleepMs(kFileWritePollMs);
             }

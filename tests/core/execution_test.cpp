@@ -682,6 +682,41 @@ TEST_F(ExecucaoTest, FilePairWritesTheFrameOnceWhateverTheRequestFileTakes) {
     EXPECT_EQ(factory.Last().Count("PutRequest"), 10);
 }
 
+// An answer file that can never be emptied: the command ends instead of waiting forever.
+TEST_F(ExecucaoTest, FilePairWithAnAnswerFileThatCannotBeEmptied) {
+    struct StuckFile : FilePairTransport {
+        int Open(int) override { return 1; }
+        void Close() override {}
+        int Write(const uint8_t*, int, int) override { return 0; }
+        int Read(uint8_t*, int, int) override { return 0; }
+        int Purge() override {
+            ++*purges;
+            return 1;
+        }
+        int PutRequest(const uint8_t*, int count, uint32_t* written) override {
+            *written = static_cast<uint32_t>(count);
+            return 1;
+        }
+        int TakeResponse(uint8_t*, int, uint32_t* received) override {
+            *received = 0;
+            return 1;
+        }
+        uint32_t PendingBytes() override { return 5; }
+        int* purges = nullptr;
+    };
+    int purges = 0;
+    settings.PortName = "FILE";
+    EngineEnv().transport_factory = [&](const std::string&, const Settings&) {
+        auto t = std::make_unique<StuckFile>();
+        t->purges = &purges;
+        return std::unique_ptr<PrinterInterface>(std::move(t));
+    };
+    Comando c = Cmd("Atascado", "35 23", 0);
+    EXPECT_EQ(c.Executar(), -4);
+    EXPECT_EQ(purges, 50);
+    EXPECT_LT(clock.MonotonicMs(), 60000);
+}
+
 TEST_F(ExecucaoTest, FilePairStatusFirstAnswer) {
     settings.PortName = "FILE";
     settings.ExtendedReturn = 1;
