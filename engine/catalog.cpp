@@ -24,6 +24,13 @@ const char* const kCatalogDialogFilter = "Comandos (*.xml)|*.xml|Todos los Archi
 
 }  // namespace
 
+std::string AvisoEscapeInvalido(const std::string& file, int line, const std::string& titulo,
+                                const std::string& escape) {
+    return Format("%s:%d: el comando \"%s\" tiene un escape inv\xE1lido (\"%s\": m\xE1s de %d "
+                  "n\xFAmeros o un n\xFAmero demasiado largo) y no se enviar\xE1",
+                  file.c_str(), line, titulo.c_str(), escape.c_str(), Comando::kMaxEscape);
+}
+
 Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file,
                std::vector<std::string>* warnings) {
     Comando c;
@@ -33,12 +40,8 @@ Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file
     if (options.read_equipamentos && ChildText(children, "equipamentos_hab", text))
         c.equipamentos_hab = AtoiC(text);
     if (ChildText(children, "titulo", text)) c.titulo = text;
-    if (ChildText(children, "escape", text) && !c.SetEscape(text) && warnings) {
-        warnings->push_back(Format("%s:%d: el comando \"%s\" tiene un escape inv\xE1lido (\"%s\": m\xE1s de %d "
-                                   "n\xFAmeros o un n\xFAmero demasiado largo) y no se enviar\xE1",
-                                   file.c_str(), BDOM::Line(cmd), c.titulo.c_str(), text.c_str(),
-                                   Comando::kMaxEscape));
-    }
+    if (ChildText(children, "escape", text) && !c.SetEscape(text) && warnings)
+        warnings->push_back(AvisoEscapeInvalido(file, BDOM::Line(cmd), c.titulo, text));
     if (ChildText(children, "tamanho_retorno", text)) c.tamanho_retorno = AtoiC(text);
     if (ChildText(children, "tipo_retorno", text)) c.tipo_retorno = text;
 

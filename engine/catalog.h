@@ -18,6 +18,10 @@ struct CmdReadOptions {
     bool read_equipamentos = true;
 };
 
+// The warning for a command whose escape text cannot be sent ("file:line: ...").
+std::string AvisoEscapeInvalido(const std::string& file, int line, const std::string& titulo,
+                                const std::string& escape);
+
 // Builds one Comando from a `cmd` element. Problems that do not stop loading (an escape text
 // that cannot be sent) are added to `warnings` as "file:line: text".
 Comando LerCmd(BNode cmd, const CmdReadOptions& options, const std::string& file,

@@ -81,24 +81,25 @@ void ChildNode(State& st, bool is_text) {
     }
 }
 
-void OnText(void* ctx, const xmlChar* ch, int len) {
-    State& st = *static_cast<State*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+// Character data (text or CDATA) goes into the field being read, if it is one that counts.
+void AppendText(State& st, const xmlChar* ch, int len) {
     for (OpenCmd& o : st.open) {
         if (o.in_child && o.list_kind == 0 && o.child_field >= 0 && !o.seen[o.child_field])
             o.child_text.append(reinterpret_cast<const char*>(ch), static_cast<size_t>(len));
         if (o.in_sub) o.sub_text.append(reinterpret_cast<const char*>(ch), static_cast<size_t>(len));
     }
+}
+
+void OnText(void* ctx, const xmlChar* ch, int len) {
+    State& st = *static_cast<State*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+    AppendText(st, ch, len);
     ChildNode(st, true);
 }
 
 void OnCdata(void* ctx, const xmlChar* ch, int len) {
     State& st = *static_cast<State*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
-    for (OpenCmd& o : st.open) {
-        if (o.in_child && o.list_kind == 0 && o.child_field >= 0 && !o.seen[o.child_field])
-            o.child_text.append(reinterpret_cast<const char*>(ch), static_cast<size_t>(len));
-        if (o.in_sub) o.sub_text.append(reinterpret_cast<const char*>(ch), static_cast<size_t>(len));
-    }
-    ChildNode(st, false);
+    AppendText(st, ch, len);
+    ChildNode(st, false);  // a CDATA section is a node of its own, never merged with text
 }
 
 void OnComment(void* ctx, const xmlChar*) {
@@ -154,10 +155,7 @@ void FinishCmd(State& st, OpenCmd& o) {
     if (o.seen[kEscape]) {
         std::string text = Cp(o.values[kEscape]);
         if (!c.SetEscape(text) && st.warnings)
-            st.warnings->push_back(Format("%s:%d: el comando \"%s\" tiene un escape inv\xE1lido (\"%s\": m\xE1s de %d "
-                                          "n\xFAmeros o un n\xFAmero demasiado largo) y no se enviar\xE1",
-                                          st.file->c_str(), o.line, c.titulo.c_str(), text.c_str(),
-                                          Comando::kMaxEscape));
+            st.warnings->push_back(AvisoEscapeInvalido(*st.file, o.line, c.titulo, text));
     }
     if (o.seen[kTamanhoRetorno]) c.tamanho_retorno = AtoiC(o.values[kTamanhoRetorno]);
     if (o.seen[kTipoRetorno]) c.tipo_retorno = Cp(o.values[kTipoRetorno]);
