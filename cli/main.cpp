@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/ask_editors.h"
+#include "cli/common.h"
 #include "cli/terminal_ui.h"
 #include "engine/catalog.h"
 #include "engine/codepage.h"
@@ -24,24 +25,6 @@
 namespace ordavo::cli {
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitNoInput = 66;
-
-using json = nlohmann::json;
-
-// Thrown for errors that end the program with a message and an exit status.
-struct Failure {
-    int status;
-    std::string message;  // UTF-8
-};
-
-std::string U(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
-
-// Plain output shows the result texts with the line ends of this system.
-std::string Lines(std::string text) {
-    ReplaceAll(text, "\r\n", "\n");
-    return text;
-}
 
 std::vector<Comando> LoadCatalogFile(const std::string& file) {
     struct stat st;
@@ -108,11 +91,6 @@ json CommandJson(const Comando& c) {
             {"retornos", rets}};
 }
 
-void PrintJson(const json& j) {
-    std::string text = j.dump(2, ' ', false, json::error_handler_t::replace);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-}
 
 std::string Listing(const std::vector<Comando>& list) {
     std::string out;
@@ -174,30 +152,6 @@ int RunDecode(const std::string& file, const std::string& command, const std::st
     return 0;
 }
 
-struct RunOptions {
-    std::string port;
-    bool port_given = false;
-    std::string dir;
-    std::string host;
-    std::string exchange_dir;
-    bool dump = false;
-    bool json = false;
-    bool ask = false;
-};
-
-// The settings of an application directory: its "config_es.cfg" over the defaults.
-void LoadDirectorySettings(Settings& s, const RunOptions& o) {
-    s.Reset();
-    std::string dir = o.dir.empty() ? CurrentDirectory() : o.dir;
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(dir, ec);
-    s.AppDirectory = ec ? dir : abs.lexically_normal().string();
-    if (!s.AppDirectory.empty() && s.AppDirectory.size() > 1 && s.AppDirectory.back() == '/') s.AppDirectory.pop_back();
-    LoadConfiguration(s, s.AppDirectory + "/config_es.cfg");
-    if (o.port_given) s.PortName = Utf8ToCp1252(o.port);
-    if (!o.host.empty()) s.SocketPeer = o.host;
-    if (!o.exchange_dir.empty()) s.ExchangeDirectory = o.exchange_dir;
-}
 
 int RunRun(const std::string& file, const std::string& command, const std::vector<std::string>& sets,
            const RunOptions& o) {
@@ -393,6 +347,14 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
     seq_run->add_flag("--dump", seq.dump, "Also print the bytes sent and received");
     seq_run->add_option("--extended", extended, "1: extended answers (FS); 0: plain (ESC)")->check(CLI::Range(0, 1));
 
+    // The jobs of the other subsystems, each in a file of its own.
+    Dispatch modules;
+    AddEquipmentCommands(app, modules);
+    AddFiscalDownloadCommands(app, modules);
+    AddFiscalReportCommands(app, modules);
+    AddFiscalDiagnoseCommands(app, modules);
+    AddPdf417Commands(app, modules);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -410,6 +372,7 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
         if (*seq_list) return RunSequenceList(seq, run);
         if (*seq_show) return RunSequenceShow(seq, run);
         if (*seq_run) return RunSequenceRun(seq, run, ui);
+        if (std::optional<int> status = modules.Run()) return *status;
     } catch (const Failure& f) {
         std::fprintf(stderr, "ordavo-cli: %s\n", f.message.c_str());
         return f.status;
