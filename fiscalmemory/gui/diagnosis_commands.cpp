@@ -1,7 +1,60 @@
+// The fiscal-memory window's commands of the audit-report diagnosis (32788) and the download
+// in parts (32834).
+#include <QMessageBox>
+
+#include "engine/env.h"
+#include "engine/strings.h"
+#include "fiscalmemory/core/diagnosis.h"
+#include "fiscalmemory/gui/download_parts_dlg.h"
 #include "fiscalmemory/gui/mfd_commands.h"
+#include "shell/gui/gui_support.h"
 
 namespace ordavo::gui {
+namespace {
 
-void AddDiagnosisCommands(MfdCommandTable& table) {}
+constexpr int kDiagnosisCommand = 32788;
+constexpr int kDownloadInPartsCommand = 32834;
+constexpr int kNoTxtFile = 33001;  // "No fue posible abrir el archivo .txt"
+
+void Warn(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStr(IDS_ORDAVO), text, QMessageBox::Ok, DialogParent(parent));
+    box.exec();
+}
+
+void DiagnoseAuditReport(MfdContext& ctx) {
+    // The serial number, when the printer gives it, only names the report proposed.
+    std::string serial;
+    ctx.FetchSerialNumber(serial);
+    std::string report;
+    if (!ChooseOpenFile(ctx.Window(), "Relacion de la MA", "*.txt",
+                        "Archivos de texto (*.txt)|*.txt|Todos os Archivos (*.*)|*.*||", serial, report))
+        return;
+    const Settings& s = *EngineEnv().settings;
+    DiagnosisRun run = RunAuditDiagnosis(report, s.AppDirectory, s.ModelMask, EngineEnv().ui);
+    switch (run.status) {
+        case DiagnosisRun::Status::Written:
+            ctx.OfferToOpen(run.output_path);
+            break;
+        case DiagnosisRun::Status::ReportUnreadable:
+            Warn(ctx.Window(), QStr(kNoTxtFile) + "\n" + QPath(report) + ": " + Q(run.error));
+            break;
+        case DiagnosisRun::Status::OutputNotWritten:
+            Warn(ctx.Window(), QStr(IDS_NO_CREAR_ARCHIVO) + "\n" + QPath(run.output_path) + ": " + Q(run.error));
+            break;
+    }
+}
+
+void OpenDownloadInParts(MfdContext& ctx) {
+    auto* dlg = new DialogDownloadInParts(ctx.Window());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->show();
+}
+
+}  // namespace
+
+void AddDiagnosisCommands(MfdCommandTable& table) {
+    table[kDiagnosisCommand] = DiagnoseAuditReport;
+    table[kDownloadInPartsCommand] = OpenDownloadInParts;
+}
 
 }  // namespace ordavo::gui
