@@ -18,9 +18,27 @@ std::string DateText(int64_t when) {
     return Format("%02d/%02d/%04d", c.day, c.month, c.year);
 }
 
+// The day's totals as a reading or reduction records them in the journal.
+fm::JournalDocument DayFigures(const PrinterState& s, int64_t day) {
+    fm::JournalDocument f;
+    f.has_totals = true;
+    f.rate_totals = s.day_rate;
+    f.exempt = s.day_exempt;
+    f.discount = s.day_discounts;
+    f.surcharge = s.day_surcharges;
+    f.total = day;
+    return f;
+}
+
 void ReadingX(Printer& p, const Request&, Answer& a) {
     if (!CanOpenDocument(p, a)) return;
     p.StartDocument("X");
+    {
+        const PrinterState& s = p.state();
+        int64_t day = s.day_exempt;
+        for (int64_t v : s.day_rate) day += v;
+        p.SetDocumentFigures(DayFigures(s, day));
+    }
     p.EndDocument("X", 0, DayReport(p, false));
 }
 
@@ -47,9 +65,13 @@ void Reduction(Printer& p, const Request& r, Answer& a) {
     p.StartDocument("Z");
     int64_t day = s.day_exempt;
     for (int64_t v : s.day_rate) day += v;
-    s.fiscal_memory.push_back(
-        {s.crz, s.coo, p.Now(), s.grand_total, day, s.day_cancellations, s.day_discounts});
+    ZRecord z{s.crz, s.coo, p.Now(), s.grand_total, day, s.day_cancellations, s.day_discounts};
+    z.surcharges = s.day_surcharges;
+    z.exempt = s.day_exempt;
+    z.rate_totals = s.day_rate;
+    s.fiscal_memory.push_back(z);
     const std::string text = DayReport(p, true);
+    p.SetDocumentFigures(DayFigures(s, day));
     s.day_rate.fill(0);
     s.day_rate_quantity.fill(0);
     s.day_totalizers.fill(0);

@@ -6,6 +6,7 @@
 #include "engine/codepage.h"
 #include "engine/util.h"
 #include "sim/cp850.h"
+#include "sim/journal.h"
 
 namespace ordavo::sim {
 
@@ -164,6 +165,9 @@ void Printer::EndDocument(const std::string& kind, int64_t total, const std::str
     if (s.audit_memory.size() >= kAuditMemoryCapacity)  // oldest documents make room
         s.audit_memory.erase(s.audit_memory.begin(), s.audit_memory.begin() + 1000);
     s.audit_memory.push_back({s.coo, kind, Now(), total});
+    if (s.journal.size() >= kAuditMemoryCapacity) s.journal.erase(s.journal.begin(), s.journal.begin() + 1000);
+    s.journal.push_back(JournalRecord(s, kind, Now(), text, std::move(figures_)));
+    figures_ = fm::JournalDocument();
     s.last_doc_kind = kind;
     s.last_document_time = Now();
     s.last_document_text = text.substr(0, 16384);

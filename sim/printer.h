@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fiscalmemory/core/journal.h"
 #include "sim/catalog.h"
 #include "sim/fields.h"
 #include "sim/frame.h"
@@ -140,7 +141,10 @@ class Printer {
 
     // Bookkeeping shared by the handlers.
     void StartDocument(const std::string& kind);  // counts the COO
+    // Keeps the document in the audit memory and its journal, with the figures set before
+    // by SetDocumentFigures (none when not set).
     void EndDocument(const std::string& kind, int64_t total, const std::string& text);
+    void SetDocumentFigures(fm::JournalDocument figures) { figures_ = std::move(figures); }
     void NoteFiscalMovement();
     std::string HeaderText() const;  // printer bytes
 
@@ -154,6 +158,7 @@ class Printer {
     PrinterState state_;
     const Catalog* catalog_;
     std::vector<CommandDef> table_;
+    fm::JournalDocument figures_;
 };
 
 // Layout helpers for the tables.
