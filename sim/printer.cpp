@@ -82,6 +82,7 @@ Printer::Printer(PrinterState state, const Catalog* catalog) : state_(std::move(
     AddProgrammingCommands(table_);
     AddMemoryCommands(table_);
     AddGprsCommands(table_);
+    AddDownloadCommands(table_);
 }
 
 const CommandDef* Printer::Find(const uint8_t* payload, size_t size) const {
@@ -302,7 +303,8 @@ Answer Printer::Handle(const Frame& frame) {
         }
     }
     // A refused command keeps the answer length the program waits for.
-    if (def && a.shape == Shape::kFixed) a.data.resize(static_cast<size_t>(def->DataLength()), 0);
+    if (def && a.shape == Shape::kFixed && !(def->flags & kVariableAnswer))
+        a.data.resize(static_cast<size_t>(def->DataLength()), 0);
     if (a.shape == Shape::kGprs && a.data.empty()) a.data = {0x00, static_cast<uint8_t>(a.st3 ? 1 : 0)};
     // The terminator of a status-first text may not occur inside it.
     if (a.shape == Shape::kEtx) std::replace(a.data.begin(), a.data.end(), kEtx, static_cast<uint8_t>(' '));

@@ -57,7 +57,8 @@ enum class Cmd : uint8_t {
 
 constexpr int kCommandBaud = 9600;     // the printer always listens at this speed first
 constexpr int kBlockAttempts = 5;      // a bad or missing block is asked for this often in all
-constexpr int kAnswerTimeoutMs = 10000;  // first byte of an answer (the printer may be signing)
+constexpr int kAnswerTimeoutMs = 5000;   // first byte of the open command's answer (it may sign)
+constexpr int kQuickAnswerMs = 3000;     // first byte of any other answer
 constexpr int kByteGapMs = 1500;       // between two bytes of one answer
 
 // What a download fetches (the letter sent in the open command).
@@ -94,7 +95,6 @@ struct DownloadInfo {
     uint16_t block_size = 0;
     uint32_t blocks = 0;
     uint16_t signature_size = 0;
-    uint32_t signed_size = 0;    // bytes the signature covers (the file as the library writes it)
 };
 
 // Reasons of a refused open command, and the library codes they give (OpenReasonCode).
@@ -160,7 +160,7 @@ public:
     // One command with a fixed-length answer of `data_size` data bytes: ACK, data, ST1, ST2.
     // 0 answered (the status bytes may still report a printer error; see LastStatus()), 8 no
     // answer, 21 answer cut short or refused with NAK, 20 cancelled by `progress`.
-    int Exchange(const Bytes& escape_and_params, size_t data_size, Bytes* data, int first_byte_ms = kAnswerTimeoutMs);
+    int Exchange(const Bytes& escape_and_params, size_t data_size, Bytes* data, int first_byte_ms = kQuickAnswerMs);
     // One command whose answer is status first and text up to ETX (not kept in `text`).
     int ExchangeText(const Bytes& escape_and_params, std::string* text, int first_byte_ms = kAnswerTimeoutMs);
 
