@@ -139,9 +139,9 @@ int ExitStatus(DownloadInParts::Outcome o) {
 }
 
 int RunDownloadParts(PartsOptions& o, CLI::App* sub) {
-    CalendarDate lower, upper;
-    if (!ParseDate(o.from, lower)) throw Failure{kExitUsage, "--from " + o.from + ": expected a date DDMMYY"};
-    if (!ParseDate(o.to, upper)) throw Failure{kExitUsage, "--to " + o.to + ": expected a date DDMMYY"};
+    CalendarDate from, to;
+    if (!ParseDate(o.from, from)) throw Failure{kExitUsage, "--from " + o.from + ": expected a date DDMMYY"};
+    if (!ParseDate(o.to, to)) throw Failure{kExitUsage, "--to " + o.to + ": expected a date DDMMYY"};
     MarkPortGiven(sub, o.run);
     Settings& s = *EngineEnv().settings;
     const int extended = s.ExtendedReturn;
@@ -152,7 +152,7 @@ int RunDownloadParts(PartsOptions& o, CLI::App* sub) {
     FiscalAddressLibrary library;
     CommandRunner runner;
     DownloadInParts download(view, library, runner, *EngineEnv().clock, s.PortName);
-    DownloadInParts::Outcome outcome = download.Run(lower, upper);
+    DownloadInParts::Outcome outcome = download.Run(from, to);
     if (o.run.json) {
         json messages = json::array();
         for (const std::string& m : view.messages) messages.push_back(U(m));

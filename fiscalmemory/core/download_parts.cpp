@@ -122,15 +122,15 @@ DownloadInParts::DownloadInParts(DownloadPartsView& view, AddressLibrary& librar
                                  Clock& clock, std::string port)
     : view_(view), library_(library), runner_(runner), clock_(clock), port_(std::move(port)) {}
 
-Comando DownloadInParts::SearchCommand(const CalendarDate& lower, const CalendarDate& upper) {
+Comando DownloadInParts::SearchCommand(const CalendarDate& from, const CalendarDate& to) {
     auto date = [](const CalendarDate& d) { return Format("%02d/%02d/%02d", d.day, d.month, d.year % 100); };
     Comando c;
     c.SetTitulo("Buscar Direcciones MFD");
     c.SetEscape("62 95 97");
     c.SetTamanhoRetorno(9);
     c.AdicionarParametro(Param(1, "OPTIONS", "D"));
-    c.AdicionarParametro(Param(6, "DATA", date(lower)));
-    c.AdicionarParametro(Param(6, "DATA", date(upper)));
+    c.AdicionarParametro(Param(6, "DATA", date(from)));
+    c.AdicionarParametro(Param(6, "DATA", date(to)));
     c.AdicionarRetorno(Field(1, "Status"));
     c.AdicionarRetorno(Field(4, "Direcci\xF3n Inicial"));
     c.AdicionarRetorno(Field(4, "Direcci\xF3n Final"));
@@ -167,9 +167,9 @@ void DownloadInParts::AddStatus(const std::string& text) {
     view_.ShowStatus(status_);
 }
 
-DownloadInParts::Search DownloadInParts::FindAddresses(const CalendarDate& lower, const CalendarDate& upper) {
+DownloadInParts::Search DownloadInParts::FindAddresses(const CalendarDate& from, const CalendarDate& to) {
     for (int attempt = 0; attempt < kAddressSearchAttempts; ++attempt) {
-        Comando c = SearchCommand(lower, upper);
+        Comando c = SearchCommand(from, to);
         if (runner_.Run(c) != kExecOk) {
             view_.Message(Str(IDS_ERROR_ENVIAR));
             return Search::SendFailed;
@@ -277,8 +277,8 @@ bool DownloadInParts::DownloadSignature() {
     return true;
 }
 
-DownloadInParts::Outcome DownloadInParts::Run(const CalendarDate& lower, const CalendarDate& upper) {
-    switch (FindAddresses(lower, upper)) {
+DownloadInParts::Outcome DownloadInParts::Run(const CalendarDate& from, const CalendarDate& to) {
+    switch (FindAddresses(from, to)) {
         case Search::Found:
             break;
         case Search::Cancelled:

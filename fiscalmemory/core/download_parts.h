@@ -100,10 +100,10 @@ public:
 
     // The whole download of the OK button. The signature is fetched only when every part
     // came in: a signature under an incomplete (or stale) output would never validate.
-    Outcome Run(const CalendarDate& lower, const CalendarDate& upper);
+    Outcome Run(const CalendarDate& from, const CalendarDate& to);
 
     // The steps, in the order Run takes them.
-    Search FindAddresses(const CalendarDate& lower, const CalendarDate& upper);
+    Search FindAddresses(const CalendarDate& from, const CalendarDate& to);
     void PrepareDownload();
     Outcome DownloadParts();
     bool DownloadSignature();
@@ -114,7 +114,7 @@ public:
     const std::string& OutputFile() const { return output_file_; }
 
     // The commands, as sent.
-    static Comando SearchCommand(const CalendarDate& lower, const CalendarDate& upper);
+    static Comando SearchCommand(const CalendarDate& from, const CalendarDate& to);
     static Comando PrepareCommand(const std::string& start_address, const std::string& end_address);
     // The address ranges of the parts: 16 addresses each, the last one ending at `end`.
     struct Part {

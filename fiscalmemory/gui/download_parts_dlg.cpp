@@ -84,8 +84,8 @@ DialogDownloadInParts::DialogDownloadInParts(QWidget* parent, Services services)
         edit->setDisplayFormat("dd/MM/yyyy");
         return edit;
     };
-    upper_ = date_edit("upperDate");  // control 1327
-    lower_ = date_edit("lowerDate");  // control 1328
+    first_ = date_edit("firstDate");  // control 1327, above
+    last_ = date_edit("lastDate");    // control 1328, below
     status_ = new QPlainTextEdit(this);  // control 1329
     status_->setObjectName("status");
     status_->setReadOnly(true);
@@ -103,9 +103,9 @@ DialogDownloadInParts::DialogDownloadInParts(QWidget* parent, Services services)
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Fecha Inicial:", this), 0, 0);
-    grid->addWidget(upper_, 0, 1);
+    grid->addWidget(first_, 0, 1);
     grid->addWidget(new QLabel("Fecha Final:", this), 1, 0);
-    grid->addWidget(lower_, 1, 1);
+    grid->addWidget(last_, 1, 1);
     grid->setColumnStretch(2, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -130,7 +130,8 @@ void DialogDownloadInParts::RunDownload() {
     View view(*this);
     DownloadInParts download(view, *services_.library, *services_.runner, *services_.clock,
                              EngineEnv().settings->PortName);
-    outcome_ = download.Run(FromQDate(lower_->date()), FromQDate(upper_->date()));
+    // The printer takes the first day of the range first: the date under "Fecha Inicial:".
+    outcome_ = download.Run(FromQDate(first_->date()), FromQDate(last_->date()));
     ok_->setEnabled(true);
     running_ = false;
     if (close_after_run_) {

@@ -34,8 +34,8 @@ public:
     explicit DialogDownloadInParts(QWidget* parent, Services services = Services());
     ~DialogDownloadInParts() override;
 
-    QDateEdit* UpperDate() const { return upper_; }  // "Fecha Inicial:"
-    QDateEdit* LowerDate() const { return lower_; }  // "Fecha Final:"
+    QDateEdit* FirstDate() const { return first_; }  // "Fecha Inicial:", the range's first day
+    QDateEdit* LastDate() const { return last_; }    // "Fecha Final:"
     QPlainTextEdit* StatusView() const { return status_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
@@ -56,8 +56,8 @@ private:
     std::unique_ptr<CommandRunner> own_runner_;
     std::unique_ptr<Clock> own_clock_;
 
-    QDateEdit* upper_ = nullptr;
-    QDateEdit* lower_ = nullptr;
+    QDateEdit* first_ = nullptr;
+    QDateEdit* last_ = nullptr;
     QPlainTextEdit* status_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;

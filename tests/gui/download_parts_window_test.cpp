@@ -162,16 +162,16 @@ private slots:
         QPointer<DialogDownloadInParts> dlg = NewWindow();
         QVERIFY(QTest::qWaitForWindowExposed(dlg));
         QCOMPARE(dlg->windowTitle(), QString("Download in packets"));
-        QCOMPARE(dlg->UpperDate()->date(), QDate::currentDate());
-        QCOMPARE(dlg->LowerDate()->date(), QDate::currentDate());
+        QCOMPARE(dlg->FirstDate()->date(), QDate::currentDate());
+        QCOMPARE(dlg->LastDate()->date(), QDate::currentDate());
         QCOMPARE(dlg->CancelButton()->text(), QString("Anular"));
         QStringList labels;
         for (QLabel* l : dlg->findChildren<QLabel*>()) labels << l->text();
         QCOMPARE(labels, (QStringList{"Fecha Inicial:", "Fecha Final:", "Status:"}));
-        TypeDate(dlg->UpperDate(), "01", "03", "2009");
-        TypeDate(dlg->LowerDate(), "31", "03", "2009");
-        QCOMPARE(dlg->UpperDate()->date(), QDate(2009, 3, 1));
-        QCOMPARE(dlg->LowerDate()->date(), QDate(2009, 3, 31));
+        TypeDate(dlg->FirstDate(), "01", "03", "2009");
+        TypeDate(dlg->LastDate(), "31", "03", "2009");
+        QCOMPARE(dlg->FirstDate()->date(), QDate(2009, 3, 1));
+        QCOMPARE(dlg->LastDate()->date(), QDate(2009, 3, 31));
 
         const QString out = work_.path() + "/mra.mfd";
         bool missed = false;
@@ -179,8 +179,8 @@ private slots:
         QTest::mouseClick(dlg->OkButton(), Qt::LeftButton);
         QVERIFY(!missed);
         QCOMPARE(dlg->LastOutcome(), DownloadInParts::Outcome::Complete);
-        // The lower date, then the upper one.
-        QCOMPARE(printer_.dates, (std::vector<std::string>{"31/03/09", "01/03/09"}));
+        // The first day of the range, then the last.
+        QCOMPARE(printer_.dates, (std::vector<std::string>{"01/03/09", "31/03/09"}));
         QCOMPARE(clock_.Sleeps(), std::vector<int>{4000});
 
         // Each part's line is on the screen, freshly painted, when its call starts.
