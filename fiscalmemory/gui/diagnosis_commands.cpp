@@ -1,6 +1,7 @@
 // The fiscal-memory window's commands of the audit-report diagnosis (32788) and the download
 // in parts (32834).
 #include <QMessageBox>
+#include <new>
 
 #include "engine/env.h"
 #include "engine/strings.h"
@@ -45,7 +46,14 @@ void DiagnoseAuditReport(MfdContext& ctx) {
 }
 
 void OpenDownloadInParts(MfdContext& ctx) {
-    auto* dlg = new DialogDownloadInParts(ctx.Window());
+    DialogDownloadInParts* dlg = nullptr;
+    try {
+        dlg = new DialogDownloadInParts(ctx.Window());
+    } catch (const std::bad_alloc&) {
+        Warn(ctx.Window(), "Error Creating Dialog Object");
+        return;
+    }
+    // Modeless, over the fiscal-memory window; gone when closed.
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     dlg->show();
 }
