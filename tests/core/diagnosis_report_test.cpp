@@ -98,11 +98,6 @@ std::vector<Case> Cases() {
     }
     {
         Report r;
-        r.Coo(120).Coo(122).Filler(2).Line("   BOLETA DE CR\xC9" "DITO O D\xC9" "BITO").Filler(2).Line("  2\xAAVIA");
-        cases.push_back({"credit note title three lines on", r.Text(), 255, LossBlock(2, 1, 121, 121), true});
-    }
-    {
-        Report r;
         r.Coo(120).Coo(122).Filler(3).Line("BOLETA DE CR\xC9" "DITO O D\xC9" "BITO").Filler(1).Line("  2\xAAVIA");
         cases.push_back({"credit note title at the start of its line", r.Text(), 255, LossBlock(2, 1, 121, 121), true});
     }
@@ -161,15 +156,6 @@ std::vector<Case> Cases() {
         r.Filler(4);
         cases.push_back({"short date line below the header", r.Text(), 4096,
                          LossBlock(5, -29, 31, 1) + ZBlock(kZEnd, 9, 2, "", ""), true});
-        Report s;
-        s.Coo(1).Line("TALVERON        Heron 2 TH           ECF-IF").Line("x").Coo(3).Filler(4);
-        cases.push_back({"short header line", s.Text(), 4096, LossBlock(4, 1, 2, 2), true});
-    }
-    {
-        // A duplicated COO is a restart too (not above the last).
-        Report r;
-        r.Coo(8).Coo(8).Filler(4);
-        cases.push_back({"repeated COO", r.Text(), 255, LossBlock(2, -1, 9, 7) + ZBlock(kZEnd, 6, 8, "", ""), true});
     }
     {
         // The report ends inside the look-ahead: the lines there are counted, the gap is a loss.

@@ -16,340 +16,211 @@
 namespace ordavo {
 namespace {
 
-using test::FakeClock;
-using test::TempDir;
-
-const std::string kNotFound = "N\xE3o achou!!";
-const std::string kNoLibrary = "N\xE3o carregou DLL!!";
-const std::string kPartError = "Erro no download!";
-const std::string kNoSignature = "N\xE3o foi possivel pegar assinatura!!";
+using O = DownloadInParts::Outcome;
+using Texts = std::vector<std::string>;
+const std::string kNotFound = "N\xE3o achou!!", kNoLibrary = "N\xE3o carregou DLL!!", kPartError = "Erro no download!",
+                  kNoSignature = "N\xE3o foi possivel pegar assinatura!!";
+const std::string kWhole = "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148]"
+                           "[00000148-00000150]";
 
 // The printer's answers to the address search, one per attempt (the last one repeats).
-class FakePrinter : public CommandRunner {
-public:
+struct FakePrinter : CommandRunner {
     struct Answer {
-        std::string status, start, end;
+        std::string status, start = "00000100", end = "00000150";
         int32_t result = 0;
     };
-    std::vector<Answer> answers;
+    std::vector<Answer> answers{{"04"}};
     int prepare_result = 0;
-    std::vector<Comando> sent;
-
+    size_t searches = 0;
     int32_t Run(Comando& c) override {
-        sent.push_back(c);
         if (c.escape == "62 95 99") return prepare_result;
         const Answer& a = answers[std::min(searches++, answers.size() - 1)];
-        if (a.result != 0) return a.result;
         c.retornos[0].valor_formatado = a.status;
         c.retornos[1].valor_formatado = a.start;
         c.retornos[2].valor_formatado = a.end;
-        return 0;
+        return a.result;
     }
-    size_t searches = 0;
 };
 
-// The library: writes "[first-last]" for a part, "SIG(first-last)" for the signature.
-class FakeLibrary : public AddressLibrary {
-public:
-    struct Call {
-        std::string file, kind, first, last, wait;
-        int mode;
-    };
+// Writes "[first-last]" for a part and "SIG(first-last)" for the signature; records each call
+// as "kind first-last wait mode file".
+struct FakeLibrary : AddressLibrary {
     Load load = Load::Ok;
     std::map<std::string, int> failures;  // first address -> attempts that fail
     int signature_result = 0;
-    bool initial_writes = true;
-    std::vector<Call> calls;
+    Texts calls;
     int opens = 0, closes = 0;
-
-    Load Open() override {
-        ++opens;
-        return load;
-    }
+    Load Open() override { return ++opens, load; }
     void Close() override { ++closes; }
     int DownloadByAddress(const std::string& port, const std::string& file, const std::string& kind,
                           const std::string& first, const std::string& last, const std::string& wait,
                           int mode) override {
         EXPECT_EQ(port, "/dev/ttyFAKE");
-        calls.push_back({file, kind, first, last, wait, mode});
-        if (kind == "0") {
-            if (signature_result == 0) WriteFileAtomically(file, "SIG(" + first + "-" + last + ")");
-            return signature_result;
-        }
-        if (first == "00000000" && !initial_writes) return 0;
-        if (failures[first] > 0) {
-            --failures[first];
-            return 0;
-        }
-        WriteFileAtomically(file, "[" + first + "-" + last + "]");
-        return 1;
+        calls.push_back(kind + " " + first + "-" + last + " " + wait + " " + std::to_string(mode) + " " +
+                        file.substr(file.rfind('/') + 1));
+        if (failures[first] > 0) return --failures[first], kind == "0" ? 21 : 0;
+        if (kind == "0" && signature_result != 0) return signature_result;
+        WriteFileAtomically(file, (kind == "0" ? "SIG(" : "[") + first + "-" + last + (kind == "0" ? ")" : "]"));
+        return kind == "0" ? 0 : 1;
     }
 };
 
-class View : public DownloadPartsView {
-public:
+struct View : DownloadPartsView {
     std::string output;
     bool choose = true;
-    int cancel_at = 0;  // the CancelRequested call that answers true
-    int cancel_calls = 0;
-    std::vector<std::string> statuses, messages;
-    int dialogs = 0;
-
+    int cancel_at = 0, cancel_calls = 0, dialogs = 0;  // the CancelRequested call that answers true
+    Texts statuses, messages;
     void ShowStatus(const std::string& s) override { statuses.push_back(s); }
-    bool ChooseOutputFile(std::string& path) override {
-        ++dialogs;
-        path = output;
-        return choose;
-    }
+    bool ChooseOutputFile(std::string& path) override { return ++dialogs, path = output, choose; }
     void Message(const std::string& text) override { messages.push_back(text); }
     bool CancelRequested() override { return cancel_at && ++cancel_calls == cancel_at; }
 };
 
 struct Rig {
-    TempDir dir;
-    FakeClock clock;
+    test::TempDir dir;
+    test::FakeClock clock;
     FakePrinter printer;
     FakeLibrary library;
     View view;
     DownloadInParts download{view, library, printer, clock, "/dev/ttyFAKE"};
-    Rig(const std::string& start = "00000100", const std::string& end = "00000150") {
-        view.output = dir.File("a.mfd");
-        printer.answers = {{"04", start, end}};
-    }
-    DownloadInParts::Outcome Run() { return download.Run({1, 3, 2009}, {31, 3, 2009}); }
+    Rig() { view.output = dir.File("a.mfd"); }
+    O Run() { return download.Run({1, 3, 2009}, {31, 3, 2009}); }
     std::string Output() const {
         std::string s;
-        ReadWholeFile(view.output, s);
-        return s;
+        return ReadWholeFile(view.output, s) ? s : "-";
     }
 };
 
 TEST(DownloadParts, FourPartsFor100To150) {
     Rig rig;
-    ASSERT_EQ(rig.Run(), DownloadInParts::Outcome::Complete);
-    const std::string part = rig.dir.File("a.mfd.part"), sig = rig.dir.File("a.mfdRSA");
-    struct Expected {
-        std::string file, kind, first, last, wait;
-        int mode;
-    } expected[] = {
-        {part, "1", "00000000", "00000006", "100", 1}, {part, "1", "00000100", "00000116", "100", 1},
-        {part, "1", "00000116", "00000132", "100", 1}, {part, "1", "00000132", "00000148", "100", 1},
-        {part, "1", "00000148", "00000150", "100", 1}, {sig, "0", "00000100", "00000150", "10", 2},
-    };
-    ASSERT_EQ(rig.library.calls.size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        SCOPED_TRACE(i);
-        const FakeLibrary::Call& c = rig.library.calls[i];
-        EXPECT_EQ(c.file, expected[i].file);
-        EXPECT_EQ(c.kind, expected[i].kind);
-        EXPECT_EQ(c.first, expected[i].first);
-        EXPECT_EQ(c.last, expected[i].last);
-        EXPECT_EQ(c.wait, expected[i].wait);
-        EXPECT_EQ(c.mode, expected[i].mode);
-    }
-    EXPECT_EQ(rig.Output(),
-              "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148][00000148-00000150]"
-              "SIG(00000100-00000150)");
+    ASSERT_EQ(rig.Run(), O::Complete);
+    EXPECT_EQ(rig.library.calls, (Texts{"1 00000000-00000006 100 1 a.mfd.part", "1 00000100-00000116 100 1 a.mfd.part",
+                                        "1 00000116-00000132 100 1 a.mfd.part", "1 00000132-00000148 100 1 a.mfd.part",
+                                        "1 00000148-00000150 100 1 a.mfd.part", "0 00000100-00000150 10 2 a.mfdRSA"}));
+    EXPECT_EQ(rig.Output(), kWhole + "SIG(00000100-00000150)");
     EXPECT_TRUE(rig.view.messages.empty());
-    // The library is loaded for the parts and again for the signature, and released both times.
-    EXPECT_EQ(rig.library.opens, 2);
+    EXPECT_EQ(rig.library.opens, 2);  // for the parts, then for the signature; released both times
     EXPECT_EQ(rig.library.closes, 2);
-
-    const std::string search = "\r\nSTATUS04\r\nEndere\xE7o inicial:00000100\r\nEndere\xE7o final:00000150";
-    const std::string full = search + "\r\nFazendo download dos 6 setoreres iniciais da MFD.." +
-                             "\r\nEnd ini:00000100 End final:00000116\r\nEnd ini:00000116 End final:00000132" +
-                             "\r\nEnd ini:00000132 End final:00000148\r\nEnd ini:00000148 End final:00000150";
-    EXPECT_EQ(rig.download.Status(), full);
     // Shown as it grows: after the search, after the preparation, then once per line added.
-    ASSERT_EQ(rig.view.statuses.size(), 7u);
-    EXPECT_EQ(rig.view.statuses[0], search);
-    EXPECT_EQ(rig.view.statuses[1], search);
-    for (size_t i = 2; i < rig.view.statuses.size(); ++i)
-        EXPECT_EQ(rig.view.statuses[i], full.substr(0, rig.view.statuses[i].size()));
-    EXPECT_EQ(rig.view.statuses.back(), full);
+    const std::string search = "\r\nSTATUS04\r\nEndere\xE7o inicial:00000100\r\nEndere\xE7o final:00000150";
+    std::string shown = search + "|" + search;
+    for (const char* line : {"\r\nFazendo download dos 6 setoreres iniciais da MFD..",
+                             "\r\nEnd ini:00000100 End final:00000116", "\r\nEnd ini:00000116 End final:00000132",
+                             "\r\nEnd ini:00000132 End final:00000148", "\r\nEnd ini:00000148 End final:00000150"})
+        shown += "|" + shown.substr(shown.rfind('|') + 1) + line;
+    std::string got;
+    for (const std::string& s : rig.view.statuses) got += (got.empty() ? "" : "|") + s;
+    EXPECT_EQ(got, shown);
 }
 
-TEST(DownloadParts, EqualAddressesGiveInitialSectorsAndSignatureOnly) {
-    Rig rig("00000200", "00000200");
-    ASSERT_EQ(rig.Run(), DownloadInParts::Outcome::Complete);
-    ASSERT_EQ(rig.library.calls.size(), 2u);
-    EXPECT_EQ(rig.Output(), "[00000000-00000006]SIG(00000200-00000200)");
-}
-
-TEST(DownloadParts, SearchWaitsFourSecondsAfterEveryAttempt) {
+TEST(DownloadParts, SearchWaitsFourSecondsAfterEveryAnswer) {
     struct Case {
-        const char* name;
         std::vector<FakePrinter::Answer> answers;
-        DownloadInParts::Outcome outcome;
-        size_t searches;
-        std::vector<std::string> messages;
+        O outcome;
+        size_t searches, waits;
+        Texts messages;
     } cases[] = {
-        {"04 at once", {{"04", "00000100", "00000150"}}, DownloadInParts::Outcome::Complete, 1, {}},
-        {"04 at the third", {{"01", "0", "0"}, {"01", "0", "0"}, {"04", "00000100", "00000150"}},
-         DownloadInParts::Outcome::Complete, 3, {}},
-        {"never 04", {{"02", "00000000", "00000000"}}, DownloadInParts::Outcome::NotFound, 100, {kNotFound}},
-        {"no answer", {{"", "", "", kExecSemResposta}}, DownloadInParts::Outcome::NotFound, 1,
-         {Str(IDS_ERROR_ENVIAR), kNotFound}},
-        {"answers, then silence", {{"01", "", ""}, {"", "", "", kExecSemResposta}},
-         DownloadInParts::Outcome::NotFound, 2, {Str(IDS_ERROR_ENVIAR), kNotFound}},
+        {{{"04"}}, O::Complete, 1, 1, {}},
+        {{{"01"}, {"03"}, {"04"}}, O::Complete, 3, 3, {}},
+        {{{"02"}}, O::NotFound, 100, 100, {kNotFound}},
+        {{{"", "", "", kExecSemResposta}}, O::NotFound, 1, 0, {Str(IDS_ERROR_ENVIAR), kNotFound}},
+        {{{"01"}, {"", "", "", kExecSemResposta}}, O::NotFound, 2, 1, {Str(IDS_ERROR_ENVIAR), kNotFound}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.searches);
         Rig rig;
         rig.printer.answers = c.answers;
         EXPECT_EQ(rig.Run(), c.outcome);
         EXPECT_EQ(rig.printer.searches, c.searches);
-        // One wait per answered attempt.
-        size_t answered = c.searches - (c.answers.back().result != 0 ? 1 : 0);
-        EXPECT_EQ(rig.clock.Sleeps(), std::vector<int>(answered, 4000));
+        EXPECT_EQ(rig.clock.Sleeps(), std::vector<int>(c.waits, 4000));
         EXPECT_EQ(rig.view.messages, c.messages);
-        if (c.outcome != DownloadInParts::Outcome::Complete) {
-            EXPECT_EQ(rig.library.opens, 0);
-            EXPECT_EQ(rig.view.dialogs, 0);
-        }
+        EXPECT_EQ(rig.library.opens, c.outcome == O::Complete ? 2 : 0);
     }
 }
 
-TEST(DownloadParts, CommandsAsSent) {
-    Comando s = DownloadInParts::SearchCommand({5, 3, 2009}, {28, 12, 2010});
-    EXPECT_EQ(s.escape, "62 95 97");
-    EXPECT_EQ(s.tamanho_retorno, 9);
-    ASSERT_EQ(s.parametros.size(), 3u);
-    EXPECT_EQ(s.parametros[0].formato, "OPTIONS");
-    EXPECT_EQ(s.parametros[0].tamanho, 1);
-    EXPECT_EQ(s.parametros[0].valor, "D");
-    EXPECT_EQ(s.parametros[1].formato, "DATA");
-    EXPECT_EQ(s.parametros[1].tamanho, 6);
-    EXPECT_EQ(s.parametros[1].valor, "05/03/09");
-    EXPECT_EQ(s.parametros[2].valor, "28/12/10");
-    ASSERT_EQ(s.retornos.size(), 3u);
-    int sizes[] = {1, 4, 4};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(s.retornos[i].tamanho, sizes[i]);
-        EXPECT_EQ(s.retornos[i].formato, "BCD_INTEGER");
-    }
-    // The frame the engine builds: ESC, the escape bytes, "D", the dates without separators.
-    ASSERT_EQ(s.MontarQuadro(), 0);
-    const std::string frame(reinterpret_cast<const char*>(s.quadro.data) + 4, 3 + 1 + 12);
-    EXPECT_EQ(frame, std::string("\x3E\x5F\x61") + "D050309281210");
-
-    Comando p = DownloadInParts::PrepareCommand("0000000123456789", "00000150");
-    EXPECT_EQ(p.escape, "62 95 99");
-    EXPECT_EQ(p.tamanho_retorno, 0);
-    std::vector<std::pair<int, std::string>> params;
-    for (const Parametro& x : p.parametros) {
-        EXPECT_EQ(x.formato, "INTEGER");
-        params.emplace_back(x.tamanho, x.valor);
-    }
-    EXPECT_EQ(params, (std::vector<std::pair<int, std::string>>{
-                          {4, "0000"}, {4, "2048"}, {8, "00000000"}, {8, "00000006"}, {8, "23456789"}, {8, "00000150"}}));
-}
-
-TEST(DownloadParts, RetriesOfAFailingPart) {
-    struct Case {
-        int failures;  // of the part starting at 116
-        DownloadInParts::Outcome outcome;
-        size_t attempts;  // calls for that part
-        std::string output;
-    } cases[] = {
-        {1, DownloadInParts::Outcome::Complete, 2,
-         "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148][00000148-00000150]"
-         "SIG(00000100-00000150)"},
-        {10, DownloadInParts::Outcome::Complete, 11,
-         "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148][00000148-00000150]"
-         "SIG(00000100-00000150)"},
-        // Eleven failures: the output holds the parts fetched so far, no signature.
-        {11, DownloadInParts::Outcome::PartFailed, 11, "[00000000-00000006][00000100-00000116]"},
+TEST(DownloadParts, FramesOfTheSearchAndThePreparation) {
+    auto frame = [](Comando c) {
+        EXPECT_EQ(c.MontarQuadro(), 0);
+        return std::string(reinterpret_cast<const char*>(c.quadro.data) + 4, c.quadro.length - 6);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.failures);
-        Rig rig;
-        rig.library.failures["00000116"] = c.failures;
-        EXPECT_EQ(rig.Run(), c.outcome);
-        std::vector<std::string> waits;
-        for (const FakeLibrary::Call& call : rig.library.calls)
-            if (call.first == "00000116") waits.push_back(call.wait);
-        ASSERT_EQ(waits.size(), c.attempts);
-        EXPECT_EQ(waits[0], "100");
-        for (size_t i = 1; i < waits.size(); ++i) EXPECT_EQ(waits[i], "10");
-        EXPECT_EQ(rig.Output(), c.output);
-        bool failed = c.outcome == DownloadInParts::Outcome::PartFailed;
-        EXPECT_EQ(rig.view.messages, failed ? std::vector<std::string>{kPartError} : std::vector<std::string>{});
-        EXPECT_EQ(rig.library.calls.back().kind, failed ? "1" : "0");
-        EXPECT_EQ(rig.library.opens, rig.library.closes);
-    }
+    Comando search = DownloadInParts::SearchCommand({5, 3, 2009}, {28, 12, 2010});
+    EXPECT_EQ(frame(search), "\x3E\x5F\x61" "D050309281210");
+    EXPECT_EQ(search.tamanho_retorno, 9);
+    std::string fields;
+    for (const Retorno& r : search.retornos) fields += std::to_string(r.tamanho) + r.formato + " ";
+    EXPECT_EQ(fields, "1BCD_INTEGER 4BCD_INTEGER 4BCD_INTEGER ");
+    // The last eight characters of each address.
+    Comando prepare = DownloadInParts::PrepareCommand("0000000123456789", "150");
+    EXPECT_EQ(frame(prepare), "\x3E\x5F\x63" "0000204800000000000000062345678900000150");
+    EXPECT_EQ(prepare.tamanho_retorno, 0);
 }
 
-TEST(DownloadParts, CancelBetweenParts) {
-    Rig rig;
-    rig.view.cancel_at = 2;  // asked before each part: the second one stops
-    EXPECT_EQ(rig.Run(), DownloadInParts::Outcome::Cancelled);
-    EXPECT_EQ(rig.Output(), "[00000000-00000006][00000100-00000116]");
-    EXPECT_EQ(rig.library.calls.back().first, "00000100");
-    EXPECT_EQ(rig.library.opens, 1);
-    EXPECT_EQ(rig.library.closes, 1);
-    const std::string& status = rig.download.Status();
-    EXPECT_EQ(status.substr(status.size() - 18), "\r\n" + Str(IDS_DOWNLOAD_ANULADO));
-    EXPECT_TRUE(rig.view.messages.empty());
-
-    // Cancel during the search: after the attempt's wait, no further attempt.
-    Rig searching;
-    searching.printer.answers = {{"01", "", ""}};
-    searching.view.cancel_at = 3;
-    EXPECT_EQ(searching.Run(), DownloadInParts::Outcome::Cancelled);
-    EXPECT_EQ(searching.printer.searches, 3u);
-    EXPECT_EQ(searching.library.opens, 0);
-    EXPECT_TRUE(searching.view.messages.empty());
-}
-
-TEST(DownloadParts, FailuresAndTheirMessages) {
-    using O = DownloadInParts::Outcome;
+TEST(DownloadParts, PartsRetriesCancelAndFailures) {
     struct Case {
         const char* name;
         std::function<void(Rig&)> setup;
         O outcome;
-        std::vector<std::string> messages;
+        Texts messages;
         std::string output;  // "-" when no output file
+        size_t calls;
     } cases[] = {
+        {"equal addresses: no part", [](Rig& r) { r.printer.answers = {{"04", "00000200", "00000200"}}; },
+         O::Complete, {}, "[00000000-00000006]SIG(00000200-00000200)", 2},
+        {"a part failing ten times", [](Rig& r) { r.library.failures["00000116"] = 10; }, O::Complete, {},
+         kWhole + "SIG(00000100-00000150)", 16},
+        // Eleven failures: the parts fetched so far, no signature.
+        {"a part failing eleven times", [](Rig& r) { r.library.failures["00000116"] = 11; }, O::PartFailed,
+         {kPartError}, "[00000000-00000006][00000100-00000116]", 13},
+        {"cancel before the second part", [](Rig& r) { r.view.cancel_at = 2; }, O::Cancelled, {},
+         "[00000000-00000006][00000100-00000116]", 2},
+        {"cancel during the search",
+         [](Rig& r) {
+             r.printer.answers = {{"01"}};
+             r.view.cancel_at = 3;
+         },
+         O::Cancelled, {}, "-", 0},
         {"preparation not answered", [](Rig& r) { r.printer.prepare_result = kExecSemResposta; }, O::Complete,
-         {Str(IDS_ERROR_ENVIAR)}, "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148]"
-                                  "[00000148-00000150]SIG(00000100-00000150)"},
+         {Str(IDS_ERROR_ENVIAR)}, kWhole + "SIG(00000100-00000150)", 6},
         {"library missing", [](Rig& r) { r.library.load = AddressLibrary::Load::Missing; }, O::NoLibrary,
-         {kNoLibrary}, "-"},
-        {"function missing", [](Rig& r) { r.library.load = AddressLibrary::Load::NoFunction; }, O::NoLibrary, {}, "-"},
+         {kNoLibrary}, "-", 0},
+        {"function missing", [](Rig& r) { r.library.load = AddressLibrary::Load::NoFunction; }, O::NoLibrary, {}, "-",
+         0},
         // No signature under an output that does not exist.
-        {"save dialog cancelled", [](Rig& r) { r.view.choose = false; }, O::NoOutput, {}, "-"},
+        {"save dialog cancelled", [](Rig& r) { r.view.choose = false; }, O::NoOutput, {}, "-", 0},
         {"output cannot be created", [](Rig& r) { r.view.output = r.dir.File("no/dir/a.mfd"); }, O::NoOutput,
-         {Str(IDS_NO_CREAR_ARCHIVO)}, "-"},
+         {Str(IDS_NO_CREAR_ARCHIVO)}, "-", 0},
         {"signature not fetched", [](Rig& r) { r.library.signature_result = 21; }, O::SignatureFailed, {kNoSignature},
-         "[00000000-00000006][00000100-00000116][00000116-00000132][00000132-00000148][00000148-00000150]"},
-        // An older download under the same name: replaced, and its part file never appended
-        // when the library writes nothing.
+         kWhole, 6},
+        // An older download of that name is replaced, and its part file is not taken for the
+        // initial sectors the library did not write.
         {"initial sectors not written",
          [](Rig& r) {
              WriteFileAtomically(r.view.output, "OLD OUTPUT");
              WriteFileAtomically(PartFileName(r.view.output), "OLD PART");
-             r.library.initial_writes = false;
+             r.library.failures["00000000"] = 1;
          },
-         O::PartFailed, {kPartError}, ""},
+         O::PartFailed, {kPartError}, "", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
         c.setup(rig);
+        const int planned_failures = rig.library.failures["00000116"];
         EXPECT_EQ(rig.Run(), c.outcome);
         EXPECT_EQ(rig.view.messages, c.messages);
-        std::string out;
-        bool exists = ReadWholeFile(rig.view.output, out);
-        EXPECT_EQ(exists ? out : "-", c.output);
-        if (rig.library.load != AddressLibrary::Load::Missing) {
-            EXPECT_EQ(rig.library.opens, rig.library.closes);
-        }
+        EXPECT_EQ(rig.Output(), c.output);
+        EXPECT_EQ(rig.library.calls.size(), c.calls);
+        EXPECT_EQ(c.outcome == O::Cancelled, rig.download.Status().ends_with("\r\n" + Str(IDS_DOWNLOAD_ANULADO)));
+        // A failing part: its first attempt waits "100", each of the ten more "10".
+        int retries = 0;
+        for (const std::string& call : rig.library.calls) retries += call.starts_with("1 00000116-00000132 10 ");
+        EXPECT_EQ(retries, std::min(planned_failures, 10));
+        EXPECT_EQ(rig.library.closes, rig.library.load == AddressLibrary::Load::Missing ? 0 : rig.library.opens);
     }
 }
 
 TEST(DownloadParts, AppendFileKeepsBytesAsTheyAre) {
-    TempDir dir;
+    test::TempDir dir;
     const std::string target = dir.File("t"), source = dir.File("s");
     const std::string bytes("A\r\n\0\x1A\xFF" "B", 7);
     ASSERT_TRUE(WriteFileAtomically(source, bytes));
