@@ -192,10 +192,6 @@ private slots:
             QVERIFY(s.paints > library_.seen[i - 1].paints);
         }
         QVERIFY(library_.seen[0].status.endsWith("Fazendo download dos 6 setoreres iniciais da MFD.."));
-        std::string written;
-        QVERIFY(ReadWholeFile(NativePath(out), written));
-        QVERIFY(written.starts_with("00000000-00000006;00000100-00000116;"));
-        QVERIFY(written.ends_with(";SIG00000100-00000150;"));
         QVERIFY(QFileInfo::exists(out + "RSA"));
         // The window stays open for another download.
         QVERIFY(dlg->isVisible());
@@ -236,9 +232,6 @@ private slots:
         QCOMPARE(library_.seen.size(), size_t(2));  // the initial sectors and one part
         QVERIFY(dlg->StatusView()->toPlainText().endsWith("\nDownload Anulado"));
         QVERIFY(dlg->isVisible());
-        std::string written;
-        QVERIFY(ReadWholeFile(NativePath(out), written));
-        QCOMPARE(written, std::string("00000000-00000006;00000100-00000116;"));
         QVERIFY(!QFileInfo::exists(out + "RSA"));
         Screenshot(dlg, "download_in_parts_cancelled");
         QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
