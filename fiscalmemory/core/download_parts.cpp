@@ -207,17 +207,22 @@ bool DownloadInParts::FetchPart(const std::string& part_file, const std::string&
     return false;
 }
 
-DownloadInParts::Outcome DownloadInParts::DownloadParts() {
+bool DownloadInParts::OpenLibrary() {
     switch (library_.Open()) {
         case AddressLibrary::Load::Ok:
-            break;
+            return true;
         case AddressLibrary::Load::Missing:
             view_.Message(kNoLibrary);
-            return Outcome::NoLibrary;
+            return false;
         case AddressLibrary::Load::NoFunction:
             library_.Close();
-            return Outcome::NoLibrary;
+            return false;
     }
+    return false;
+}
+
+DownloadInParts::Outcome DownloadInParts::DownloadParts() {
+    if (!OpenLibrary()) return Outcome::NoLibrary;
     struct Release {
         AddressLibrary& library;
         ~Release() { library.Close(); }
@@ -256,16 +261,7 @@ DownloadInParts::Outcome DownloadInParts::DownloadParts() {
 }
 
 bool DownloadInParts::DownloadSignature() {
-    switch (library_.Open()) {
-        case AddressLibrary::Load::Ok:
-            break;
-        case AddressLibrary::Load::Missing:
-            view_.Message(kNoLibrary);
-            return false;
-        case AddressLibrary::Load::NoFunction:
-            library_.Close();
-            return false;
-    }
+    if (!OpenLibrary()) return false;
     const std::string signature_file = SignatureFileName(output_file_);
     std::remove(signature_file.c_str());
     int result = library_.DownloadByAddress(port_, signature_file, "0", start_address_, end_address_, kRetryWait, 2);

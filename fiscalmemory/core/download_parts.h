@@ -124,6 +124,9 @@ public:
 
 private:
     void AddStatus(const std::string& text);
+    // Loads the library: "Não carregou DLL!!" when it is missing, nothing said when it lacks
+    // the function.
+    bool OpenLibrary();
     bool FetchPart(const std::string& part_file, const std::string& first, const std::string& last);
 
     DownloadPartsView& view_;
