@@ -136,9 +136,15 @@ void ConfigurationsControl::ReadRecords(const BDOM& dom, std::vector<Equipment>&
 
 int ConfigurationsControl::ReadEquipments() {
     error_.clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(file_, ec)) {
+        // No store yet: nothing to read, nothing to keep.
+        unreadable_ = false;
+        error_ = file_ + ": no such file";
+        return -1;
+    }
     if (dom_.Load(file_) != 0) {
         error_ = dom_.LastError();
-        std::error_code ec;
         // A file that is there but does not read must not be lost by the next write.
         unreadable_ = std::filesystem::exists(file_, ec);
         return -1;
