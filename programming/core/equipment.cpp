@@ -1,5 +1,6 @@
 #include "programming/core/equipment.h"
 
+#include <bitset>
 #include <filesystem>
 #include <unordered_map>
 
@@ -122,13 +123,26 @@ void ConfigurationsControl::ReadRecords(const BDOM& dom, std::vector<Equipment>&
     const std::vector<EquipmentField>& fields = EquipmentFields();
     for (BNode node : dom.SelectNodes("//equipamento")) {
         Equipment e;
-        const BNodeList children = BDOM::ChildNodes(node);
-        for (const EquipmentField& f : fields) {
-            int index = BDOM::FindChild(children, f.element, 0);
-            if (index < 0) continue;
-            std::string value = BDOM::Text(BDOM::Item(children, index));
-            if (f.text == &Equipment::cliche) value = WithCrLf(std::move(value));
-            f.Set(e, value);
+        // One pass over the children: the first element of each name counts. The file's own
+        // order is tried first, so a record as written costs one comparison per element.
+        std::bitset<87> seen;
+        size_t expected = 0;
+        for (BNode child : BDOM::ChildNodes(node)) {
+            const std::string name = BDOM::NodeName(child);
+            if (name.empty() || name[0] == '#') continue;
+            const EquipmentField* f = nullptr;
+            if (expected < fields.size() && fields[expected].element == name)
+                f = &fields[expected];
+            else
+                f = FindEquipmentField(name);
+            if (!f) continue;
+            const size_t index = static_cast<size_t>(f - fields.data());
+            expected = index + 1;
+            if (seen[index]) continue;
+            seen[index] = true;
+            std::string value = BDOM::Text(child);
+            if (f->text == &Equipment::cliche) value = WithCrLf(std::move(value));
+            f->Set(e, value);
         }
         out.push_back(std::move(e));
     }
@@ -170,8 +184,9 @@ void ConfigurationsControl::BuildDocument(BDOM& dom, const std::vector<Equipment
         for (const EquipmentField& f : fields) {
             dom.AppendChild(record, dom.CreateTextNode(kFieldIndent));
             BNode element = dom.CreateElement(f.element);
+            // A plain text node: the writer escapes what needs escaping.
             const std::string value = f.Get(e);
-            if (!value.empty()) dom.SetText(element, value);
+            if (!value.empty()) dom.AppendChild(element, dom.CreateTextNode(value));
             dom.AppendChild(record, element);
         }
         dom.AppendChild(record, dom.CreateTextNode(kRecordIndent));
@@ -194,9 +209,9 @@ int ConfigurationsControl::WriteEquipments() {
         backup_ = backup;
         unreadable_ = false;
     }
-    BDOM dom;
-    BuildDocument(dom, records);
-    if (dom.Save(file_) != 0) {
+    // The object's own document: it lives as long as the store does, like the one read.
+    BuildDocument(dom_, records);
+    if (dom_.Save(file_) != 0) {
         error_ = "cannot write " + file_;
         return -1;
     }
