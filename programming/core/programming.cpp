@@ -14,21 +14,33 @@ constexpr char kTipoIntervencao[] = "Intervencao tecnica";
 constexpr char kTipoIntervencion[] = "Intervenci\xF3n Tecnica";
 constexpr char kTituloSequencia[] = "Programa maquina";
 
-// The header's formatting sequences and the words that stand for them, in replacement order.
-struct HeaderMarker {
-    const char* word;
-    std::string_view bytes;
-};
-constexpr HeaderMarker kHeaderMarkers[] = {
-    {"CLICHE_SUB_INI_XML", std::string_view("\x1B\x2D\x01", 3)},
-    {"CLICHE_SUB_END_XML", std::string_view("\x1B\x2D\x30", 3)},
-    {"CLICHE_IT_INI_XML", std::string_view("\x1B\x34", 2)},
-    {"CLICHE_IT_END_XML", std::string_view("\x1B\x35", 2)},
-    {"CLICHE_ENF_INI_XML", std::string_view("\x1B\x45", 2)},
-    {"CLICHE_ENF_END_XML", std::string_view("\x1B\x46", 2)},
-    {"CLICHE_EXP_INI_XML", std::string_view("\x1B\x57\x01", 3)},
-    {"CLICHE_EXP_END_XML", std::string_view("\x1B\x57\x02", 3)},
-};
+// The header's marker words, in the order their sequences are replaced.
+constexpr const char* kHeaderMarkers[] = {"CLICHE_SUB_INI_XML", "CLICHE_SUB_END_XML", "CLICHE_IT_INI_XML",
+                                          "CLICHE_IT_END_XML",  "CLICHE_ENF_INI_XML", "CLICHE_ENF_END_XML",
+                                          "CLICHE_EXP_INI_XML", "CLICHE_EXP_END_XML"};
+
+// Each marker word with the printer sequence that the header's encoding puts in its place, as
+// the encoder itself writes it (without the line feed that ends every header).
+const std::vector<std::pair<std::string, std::string>>& HeaderSequences() {
+    static const std::vector<std::pair<std::string, std::string>> table = [] {
+        std::vector<std::pair<std::string, std::string>> t;
+        for (const char* word : kHeaderMarkers) {
+            Comando c;
+            Parametro p;
+            p.formato = "CLICHE";
+            p.tamanho = 186;
+            p.valor = word;
+            c.AdicionarParametro(p);
+            c.quadro.Reset(0);
+            c.CodificarParametros();
+            std::string bytes(reinterpret_cast<const char*>(c.quadro.data), static_cast<size_t>(c.quadro.length));
+            if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+            t.emplace_back(std::move(bytes), word);
+        }
+        return t;
+    }();
+    return table;
+}
 
 // Fixed-width texts come padded with spaces; the pad is not part of the value.
 std::string WithoutPad(std::string text) {
@@ -107,7 +119,8 @@ bool AnswerBytesFromDump(const std::string& dump, std::vector<uint8_t>& out) {
 }
 
 std::string HeaderWithMarkers(std::string printer_text) {
-    for (const HeaderMarker& m : kHeaderMarkers) ReplaceAll(printer_text, m.bytes, m.word);
+    for (const auto& [bytes, word] : HeaderSequences())
+        if (!bytes.empty()) ReplaceAll(printer_text, bytes, word);
     return printer_text;
 }
 

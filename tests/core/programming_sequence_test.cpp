@@ -9,6 +9,7 @@
 #include "engine/codepage.h"
 #include "engine/env.h"
 #include "engine/strings.h"
+#include "engine/util.h"
 #include "programming/core/programming.h"
 #include "sim/frame.h"
 #include "sim/options.h"
@@ -100,6 +101,15 @@ const Comando* Find(const SequenciaComandos& s, const std::string& escape, int n
     for (const Comando& c : s.comandos)
         if (c.escape == escape && nth-- == 0) return &c;
     return nullptr;
+}
+
+// The header command of a sequence built around `header`.
+Comando Command3(const std::string& header) {
+    Equipment e;
+    e.cliche = header;
+    for (const Comando& c : BuildProgrammingSequence(e, 1, "").comandos)
+        if (c.escape == "3") return c;
+    return Comando();
 }
 
 Equipment Sample() {
@@ -256,6 +266,19 @@ TEST(ProgrammingSequence, SwitchesAndRestaurantCommands) {
         EXPECT_EQ(Find(s, "80 63"), nullptr) << other;
         EXPECT_EQ(Find(s, "80 57"), nullptr) << other;
     }
+}
+
+TEST(ProgrammingSequence, HeaderSequencesReadBackAsMarkers) {
+    const std::string header =
+        "CLICHE_SUB_INI_XMLuCLICHE_SUB_END_XML CLICHE_IT_INI_XMLiCLICHE_IT_END_XML\r\n"
+        "CLICHE_ENF_INI_XMLeCLICHE_ENF_END_XML CLICHE_EXP_INI_XMLxCLICHE_EXP_END_XML 4-W0";
+    Comando c = Command3(header);
+    c.quadro.Reset(0);
+    ASSERT_EQ(c.CodificarParametros(), kExecOk);
+    std::string bytes(reinterpret_cast<const char*>(c.quadro.data), static_cast<size_t>(c.quadro.length));
+    EXPECT_EQ(bytes.find("CLICHE"), std::string::npos);
+    ReplaceAll(bytes, "\n", "\r\n");  // as the answer's text shows line breaks
+    EXPECT_EQ(HeaderWithMarkers(bytes), header + "\r\n");
 }
 
 // ---------------------------------------------------------------- the sheet's rules
