@@ -322,6 +322,43 @@ private slots:
         QTRY_VERIFY(!w.isVisible());
     }
 
+    void answeringNoStillPrograms() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim;  // in normal operation: it refuses the programming
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        GetSettings().PortName = sim.path();
+        ProgramMachineDlg w;
+        w.current.numero_de_serie = "S1";
+        w.current.tot_nao_suj[0] = "Uno";
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QStringList texts;
+        std::string result;
+        WhenModal<ProgrammingSheet>([&](ProgrammingSheet* sheet) {
+            AnswerBox(kNo, &texts, [&] {
+                WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+                    result = d->Message();
+                    d->reject();
+                });
+            });
+            Click(sheet->OkButton());
+        });
+        Click(w.NewButton());
+        QTRY_VERIFY(!result.empty());
+        QCOMPARE(texts, QStringList{"Desea grabar las modificaciones?"});
+        QVERIFY(!std::filesystem::exists(Store()));
+        // Every command of the run was sent; the printer refused them.
+        QVERIFY(result.find("Programa CNPJ/IE/IM") != std::string::npos);
+        QVERIFY(result.find("NO EN INTERVENCI\xD3N") != std::string::npos);
+        QVERIFY(result.find("Nomeia tot.") != std::string::npos);
+        QVERIFY(result.find("Activa/Deactiva Z Autom\xE1tica") != std::string::npos);
+        QVERIFY(w.isVisible());
+        // The configuration survives for the next button.
+        QCOMPARE(w.current.tot_nao_suj[0], std::string("Uno"));
+        w.reject();
+    }
+
     void fullCycleAgainstTheSimulator() {
         if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
             QSKIP("ordavo-printer-sim is not built");
