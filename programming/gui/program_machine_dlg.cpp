@@ -28,6 +28,7 @@ ProgramMachineDlg::ProgramMachineDlg(QWidget* parent) : QDialog(parent) {
     new_ = button("new", textos::kNuevaConfiguracion);
     cancel_ = button("cancel", "");
     CaptionAnular(cancel_);
+    cancel_->setMinimumWidth(0);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(10);
