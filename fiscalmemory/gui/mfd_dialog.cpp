@@ -109,7 +109,8 @@ MFDDialog::MFDDialog(QWidget* parent) : QDialog(parent) {
     bar_->setObjectName("menuBar");
     layout->setMenuBar(bar_);
     BuildMenu();
-    resize(560, 320);
+    // Wide enough for the whole menu bar: no popup hidden behind the overflow arrow.
+    resize(std::max(560, bar_->sizeHint().width() + 24), 320);
     InstallHelpKey(this);
 }
 
