@@ -62,15 +62,6 @@ std::vector<MfdMenuNode> BuildMenu() {
     };
 }
 
-struct CodeText {
-    int code, string_id;
-};
-constexpr CodeText kResultStrings[] = {
-    {2, 32999},  {3, 33000},  {4, 33001},  {5, 33002},  {6, 33003},  {7, 33004},  {8, 33017},
-    {9, 33018},  {10, 33019}, {11, 33020}, {12, 33021}, {13, 33022}, {14, 33023}, {15, 33024},
-    {16, 33025}, {17, 33026}, {18, 33028}, {19, 33029}, {20, 33075}, {21, 33093}, {22, 33102},
-};
-
 }  // namespace
 
 const std::vector<MfdMenuNode>& MfdMenu() {
@@ -83,18 +74,6 @@ std::vector<int> GreyedMfdPopups(const std::string& country) {
     if (country == "VENEZUELA" || country == "LOTERIAS" || country == "PANAMA") return {kPopupEmisionRD};
     if (country == "REP DOMINICANA") return {kPopupEmisionVE};
     return {};
-}
-
-int LibraryResultStringId(int code) {
-    if (code == 0 || code == 1) return 0;
-    for (const CodeText& e : kResultStrings)
-        if (e.code == code) return e.string_id;
-    return IDS_ERROR_OPERACION;
-}
-
-std::string LibraryResultMessage(int code) {
-    int id = LibraryResultStringId(code);
-    return id == 0 ? std::string() : Str(id);
 }
 
 std::string SuccessPromptText(const std::string& path) {

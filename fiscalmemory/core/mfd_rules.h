@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fiscalmemory/core/result_messages.h"  // the messages of the library's result codes
+
 namespace ordavo {
 
 // Command identifiers of the fiscal-memory window's menu.
@@ -72,12 +74,6 @@ const std::vector<MfdMenuNode>& MfdMenu();
 enum MfdPopupPosition : int { kPopupArchivo = 0, kPopupComunicacion, kPopupEmisionVE, kPopupEmisionRD, kPopupPA, kPopupDllClave, kPopupPanama };
 // The top-level popups greyed for a country, ascending.
 std::vector<int> GreyedMfdPopups(const std::string& country);
-
-// The library's result codes: 0 and 1 say nothing (0); every other code the number of its
-// message, "Error en la operación" (33094) for codes outside the table, negative ones too.
-int LibraryResultStringId(int code);
-// The text of that message; empty for 0 and 1.
-std::string LibraryResultMessage(int code);
 
 // "Archivo criado con éxito: \r\n<path>\r\n¿Comienzar el documento ahora?". The path is put in
 // as it is, whatever "%" it holds.

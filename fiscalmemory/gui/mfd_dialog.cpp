@@ -188,8 +188,7 @@ bool MFDDialog::FetchSerialNumber(std::string& serial) {
 }
 
 void MFDDialog::ShowLibraryResult(int code) {
-    std::string text = LibraryResultMessage(code);
-    if (!text.empty()) Message(text, "", MsgButtons::Ok, MsgIcon::Exclamation);
+    if (const char* text = LibraryResultText(code)) Message(text, "", MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 void MFDDialog::OfferToOpen(const std::string& path) {

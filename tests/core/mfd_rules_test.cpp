@@ -46,7 +46,9 @@ TEST(MfdRulesTest, EveryResultCodeHasItsMessage) {
         {-2147483647 - 1, "Error en la operaci\xF3n"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LibraryResultMessage(c.code), c.text) << c.code;
+        const char* text = LibraryResultText(c.code);
+        EXPECT_EQ(text ? std::string(text) : std::string(), c.text) << c.code;
+        EXPECT_EQ(text == nullptr, c.code == 0 || c.code == 1) << c.code;
         EXPECT_EQ(LibraryResultStringId(c.code) == 0, c.code == 0 || c.code == 1) << c.code;
     }
     EXPECT_EQ(LibraryResultStringId(8), 33017);
