@@ -130,6 +130,61 @@ private slots:
         QCOMPARE(status.captions, QStringList{"Retorno del Comando"});
         (void)::chdir(old_cwd.c_str());
     }
+
+    void cancelledDownloadLeavesNoFile() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))) ||
+            !QFile::exists(QString::fromStdString(test::BinaryDir() + "/bin/" + kFiscalLibraryES)))
+            QSKIP("the simulator or the fiscal-memory library is not built");
+        test::TempDir dir;
+        const QString out = QPath(dir.path());
+        // A printer sending at a real line's speed: the download takes long enough to cancel.
+        test::Simulator sim({"--pace", "--state", test::SaveState(dir, test::DemoState(8, 12))});
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        GetSettings().Reset();
+        GetSettings().PortName = sim.path();
+        GetSettings().Country = "VENEZUELA";
+        MFDDialog w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        QString name;
+        int bar_seen = 0;
+        QString cancel_caption;
+        Script s;
+        s.Then("SelDownloadMFDDlg", [](QWidget* d) {
+             auto* sel = static_cast<SelDownloadMFDDlg*>(d);
+             QTest::mouseClick(sel->KindButton(2), Qt::LeftButton);
+             QTest::mouseClick(sel->OkButton(), Qt::LeftButton);
+         })
+            .Then("QFileDialog", AcceptIn(out, &name))
+            .Then("ProgressWnd", [&](QWidget* p) {
+                // Once some of the memory has come, the user presses " Cancelar ".
+                auto* poll = new QTimer(p);
+                QObject::connect(poll, &QTimer::timeout, p, [&, p, poll] {
+                    auto* progress = static_cast<ProgressWnd*>(p);
+                    if (progress->Bar()->value() == 0) return;
+                    poll->stop();
+                    bar_seen = progress->Bar()->value();
+                    cancel_caption = progress->CancelButton()->text();
+                    QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
+                });
+                poll->start(5);
+            })
+            .Then("QMessageBox", Ok());
+        Run(w, ID_MFD_DOWNLOAD_MA, s, 30000);
+        QCOMPARE(s.messages, QStringList{"Download Anulado"});
+        QCOMPARE(cancel_caption, QString(" Cancelar "));
+        QVERIFY(bar_seen > 0 && bar_seen < 1000);
+        QVERIFY(!name.isEmpty());
+        QCOMPARE(QDir(out).entryList({"*.mra*"}, QDir::Files), QStringList());
+        // The printer still answers afterwards.
+        QString key;
+        Script again;
+        again.Then("QFileDialog", AcceptIn(out, &key));
+        Run(w, ID_MFD_CLAVE_PUBLICA, again, 30000);
+        QVERIFY(again.messages.isEmpty());
+        QVERIFY(QFile::exists(out + "/" + key + ".pub"));
+    }
 };
 
 QTEST_MAIN(MfdWindowSimTest)
