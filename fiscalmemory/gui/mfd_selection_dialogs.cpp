@@ -45,14 +45,6 @@ QCheckBox* Check(QWidget* parent, const char* name, const std::string& text) {
     return c;
 }
 
-// The radio buttons of a range kind, in a group that reports the chosen index.
-QButtonGroup* KindGroup(QWidget* parent, std::initializer_list<QRadioButton*> buttons) {
-    auto* group = new QButtonGroup(parent);
-    int id = 0;
-    for (QRadioButton* b : buttons) group->addButton(b, id++);
-    return group;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------- common
@@ -69,15 +61,39 @@ MfdSelectionDialog::MfdSelectionDialog(QWidget* parent) : QDialog(parent) {
     InstallHelpKey(this);
 }
 
-void MfdSelectionDialog::FinishLayout(QLayout* body) {
+void MfdSelectionDialog::LayOut(const std::vector<QRadioButton*>& kinds,
+                                const std::vector<std::pair<QString, QWidget*>>& rows,
+                                const std::vector<QCheckBox*>& checks) {
+    auto* outer = new QVBoxLayout(this);
+    if (!kinds.empty()) {
+        auto* row = new QHBoxLayout;
+        auto* group = new QButtonGroup(this);
+        int id = 0;
+        for (QRadioButton* r : kinds) {
+            row->addWidget(r);
+            group->addButton(r, id++);
+        }
+        connect(group, &QButtonGroup::idClicked, this, [this](int k) { KindChosen(k); });
+        outer->addLayout(row);
+    }
+    auto* form = new QFormLayout;
+    for (const auto& [label, field] : rows) form->addRow(label, field);
+    outer->addLayout(form);
+    for (QCheckBox* c : checks) outer->addWidget(c);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(body);
     outer->addSpacing(6);
     outer->addLayout(buttons);
+    if (!kinds.empty()) {
+        kinds.front()->setChecked(true);
+        KindChosen(0);
+    }
+}
+
+void MfdSelectionDialog::accept() {
+    if (CheckNumbers()) QDialog::accept();
 }
 
 QLineEdit* MfdSelectionDialog::NumberField(const char* name, long low, long high, long initial) {
@@ -138,24 +154,13 @@ SelDownloadMFDDlg::SelDownloadMFDDlg(QWidget* parent) : MfdSelectionDialog(paren
     last_date_ = DateField("date1045");
     public_key_ = Check(this, "check1311", "Download de la Clave Publica");
 
-    auto* kinds = new QHBoxLayout;
-    for (QRadioButton* r : kinds_) kinds->addWidget(r);
-    auto* form = new QFormLayout;
-    form->addRow("COO inicial:", first_);
-    form->addRow("COO final:", last_);
-    form->addRow(Q("Usu\xE1rio:"), user_);
-    form->addRow("Fecha inicial:", first_date_);
-    form->addRow("Fecha final:", last_date_);
-    auto* body = new QVBoxLayout;
-    body->addLayout(kinds);
-    body->addLayout(form);
-    body->addWidget(public_key_);
-    FinishLayout(body);
-
-    QButtonGroup* group = KindGroup(this, {kinds_[0], kinds_[1], kinds_[2]});
-    connect(group, &QButtonGroup::idClicked, this, [this](int id) { KindChosen(id); });
-    kinds_[0]->setChecked(true);
-    KindChosen(0);
+    LayOut({kinds_[0], kinds_[1], kinds_[2]},
+           {{"COO inicial:", first_},
+            {"COO final:", last_},
+            {Q("Usu\xE1rio:"), user_},
+            {"Fecha inicial:", first_date_},
+            {"Fecha final:", last_date_}},
+           {public_key_});
 }
 
 void SelDownloadMFDDlg::SetPublicKeyOffered(bool offered) {
@@ -182,104 +187,27 @@ AuditSelection SelDownloadMFDDlg::Selection() const {
     return s;
 }
 
-void SelDownloadMFDDlg::accept() {
-    if (CheckNumbers()) QDialog::accept();
+// ------------------------------------------------------------------------- by number or date
+
+NumberOrDateDlg::NumberOrDateDlg(QWidget* parent, const NumberOrDateLayout& l) : MfdSelectionDialog(parent) {
+    setWindowTitle(Q(l.title));
+    kinds_[0] = Radio(this, l.number_radio_name, l.number_radio);
+    kinds_[1] = Radio(this, "radioFecha", l.date_radio);
+    first_ = NumberField(l.first_name, 0, kMaxNumber, 0);
+    last_ = NumberField(l.last_name, 0, kMaxNumber, 0);
+    first_date_ = DateField(l.first_date_name);
+    last_date_ = DateField(l.last_date_name);
+    simplified_ = Check(this, "check1234", l.simplified);
+    if (l.with_public_key) public_key_ = Check(this, "check1311", "Download de la Clave Publica");
+
+    std::vector<QCheckBox*> checks{simplified_};
+    if (public_key_) checks.push_back(public_key_);
+    LayOut({kinds_[0], kinds_[1]},
+           {{Q(l.first_label), first_}, {Q(l.last_label), last_}, {"Fecha inicial:", first_date_}, {"Fecha final:", last_date_}},
+           checks);
 }
 
-// ------------------------------------------------------------------------- Download MF
-
-SelDownloadMFDlg::SelDownloadMFDlg(QWidget* parent) : MfdSelectionDialog(parent) {
-    setObjectName("SelDownloadMFDlg");
-    setWindowTitle("Download MF");
-    kinds_[0] = Radio(this, "radioCrz", "LMF por CRZ");
-    kinds_[1] = Radio(this, "radioFecha", "LMF por Fecha");
-    first_ = NumberField("edit1230", 0, kMaxNumber, 0);
-    last_ = NumberField("edit1231", 0, kMaxNumber, 0);
-    first_date_ = DateField("date1232");
-    last_date_ = DateField("date1233");
-    simplified_ = Check(this, "check1234", "LMF simplificada");
-
-    auto* kinds = new QHBoxLayout;
-    for (QRadioButton* r : kinds_) kinds->addWidget(r);
-    auto* form = new QFormLayout;
-    form->addRow("CRZ inicial:", first_);
-    form->addRow("CRZ final:", last_);
-    form->addRow("Fecha inicial:", first_date_);
-    form->addRow("Fecha final:", last_date_);
-    auto* body = new QVBoxLayout;
-    body->addLayout(kinds);
-    body->addLayout(form);
-    body->addWidget(simplified_);
-    FinishLayout(body);
-
-    QButtonGroup* group = KindGroup(this, {kinds_[0], kinds_[1]});
-    connect(group, &QButtonGroup::idClicked, this, [this](int id) { KindChosen(id); });
-    kinds_[0]->setChecked(true);
-    KindChosen(0);
-}
-
-void SelDownloadMFDlg::KindChosen(int kind) {
-    first_->setEnabled(kind == 0);
-    last_->setEnabled(kind == 0);
-    first_date_->setEnabled(kind == 1);
-    last_date_->setEnabled(kind == 1);
-    if (kind == 0)
-        first_->setFocus(Qt::OtherFocusReason);
-    else
-        first_date_->setFocus(Qt::OtherFocusReason);
-}
-
-TxtSelection SelDownloadMFDlg::Selection() const {
-    TxtSelection s;
-    s.kind = kinds_[1]->isChecked() ? 1 : 0;
-    s.first = Number(first_);
-    s.last = Number(last_);
-    s.first_date = DateOf(first_date_);
-    s.last_date = DateOf(last_date_);
-    s.simplified = simplified_->isChecked();
-    return s;
-}
-
-void SelDownloadMFDlg::accept() {
-    if (CheckNumbers()) QDialog::accept();
-}
-
-// ------------------------------------------------------------------------- TXT readings
-
-SelDownloadTxt::SelDownloadTxt(int mode, QWidget* parent) : MfdSelectionDialog(parent) {
-    setObjectName("SelDownloadTxt");
-    setWindowTitle(mode == 0 ? "Lectura Memoria Fiscal TXT" : "Informe de Transaciones");
-    kinds_[0] = Radio(this, "radio1041", mode == 0 ? "CRZ" : "COO");
-    kinds_[1] = Radio(this, "radioFecha", "Fecha");
-    first_ = NumberField("edit1042", 0, kMaxNumber, 0);
-    last_ = NumberField("edit1046", 0, kMaxNumber, 0);
-    first_date_ = DateField("date1044");
-    last_date_ = DateField("date1045");
-    simplified_ = Check(this, "check1234", "Simplificada");
-    public_key_ = Check(this, "check1311", "Download de la Clave Publica");
-
-    const char* what = mode == 0 ? "CRZ" : "COO";
-    auto* kinds = new QHBoxLayout;
-    for (QRadioButton* r : kinds_) kinds->addWidget(r);
-    auto* form = new QFormLayout;
-    form->addRow(QString("%1 inicial:").arg(what), first_);
-    form->addRow(QString("%1 final:").arg(what), last_);
-    form->addRow("Fecha inicial:", first_date_);
-    form->addRow("Fecha final:", last_date_);
-    auto* body = new QVBoxLayout;
-    body->addLayout(kinds);
-    body->addLayout(form);
-    body->addWidget(simplified_);
-    body->addWidget(public_key_);
-    FinishLayout(body);
-
-    QButtonGroup* group = KindGroup(this, {kinds_[0], kinds_[1]});
-    connect(group, &QButtonGroup::idClicked, this, [this](int id) { KindChosen(id); });
-    kinds_[0]->setChecked(true);
-    KindChosen(0);
-}
-
-void SelDownloadTxt::KindChosen(int kind) {
+void NumberOrDateDlg::KindChosen(int kind) {
     first_->setEnabled(kind == 0);
     last_->setEnabled(kind == 0);
     first_date_->setEnabled(kind == 1);
@@ -290,7 +218,7 @@ void SelDownloadTxt::KindChosen(int kind) {
         first_date_->setFocus(Qt::OtherFocusReason);
 }
 
-TxtSelection SelDownloadTxt::Selection() const {
+TxtSelection NumberOrDateDlg::Selection() const {
     TxtSelection s;
     s.kind = kinds_[1]->isChecked() ? 1 : 0;
     s.first = Number(first_);
@@ -298,12 +226,22 @@ TxtSelection SelDownloadTxt::Selection() const {
     s.first_date = DateOf(first_date_);
     s.last_date = DateOf(last_date_);
     s.simplified = simplified_->isChecked();
-    s.public_key = public_key_->isChecked();
+    s.public_key = public_key_ && public_key_->isChecked();
     return s;
 }
 
-void SelDownloadTxt::accept() {
-    if (CheckNumbers()) QDialog::accept();
+SelDownloadMFDlg::SelDownloadMFDlg(QWidget* parent)
+    : NumberOrDateDlg(parent, {"Download MF", "LMF por CRZ", "radioCrz", "LMF por Fecha", "edit1230", "edit1231", "date1232", "date1233",
+                               "CRZ inicial:", "CRZ final:", "LMF simplificada", false}) {
+    setObjectName("SelDownloadMFDlg");
+}
+
+SelDownloadTxt::SelDownloadTxt(int mode, QWidget* parent)
+    : NumberOrDateDlg(parent, {mode == 0 ? "Lectura Memoria Fiscal TXT" : "Informe de Transaciones",
+                               mode == 0 ? "CRZ" : "COO", "radio1041", "Fecha", "edit1042", "edit1046", "date1044", "date1045",
+                               mode == 0 ? "CRZ inicial:" : "COO inicial:", mode == 0 ? "CRZ final:" : "COO final:",
+                               "Simplificada", true}) {
+    setObjectName("SelDownloadTxt");
 }
 
 // ------------------------------------------------------------------------- public key
@@ -312,9 +250,7 @@ DlgSelDownloadPublicKey::DlgSelDownloadPublicKey(QWidget* parent) : MfdSelection
     setObjectName("DlgSelDownloadPublicKey");
     setWindowTitle("Download Clave Publica");
     public_key_ = Check(this, "check1311", "Desea hacer el download de la Clave Publica");
-    auto* body = new QVBoxLayout;
-    body->addWidget(public_key_);
-    FinishLayout(body);
+    LayOut({}, {}, {public_key_});
 }
 
 bool DlgSelDownloadPublicKey::PublicKeyWanted() const { return public_key_->isChecked(); }

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fiscalmemory/core/mfd_rules.h"
 
@@ -27,9 +29,16 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
+    // Closes only when every number field holds a number of its range.
+    void accept() override;
+
 protected:
-    // Adds the OK/"Anular" row under everything else; call last in the constructor.
-    void FinishLayout(class QLayout* body);
+    // Lays the dialog out (call last in the constructor): the kind buttons in a row, the
+    // labelled fields, the check boxes, OK and "Anular"; the first kind is chosen.
+    void LayOut(const std::vector<QRadioButton*>& kinds, const std::vector<std::pair<QString, QWidget*>>& rows,
+                const std::vector<QCheckBox*>& checks);
+    // A kind button was chosen: enable its fields.
+    virtual void KindChosen(int kind) {}
     // A number field of [low, high] with its default; its text is checked on OK.
     QLineEdit* NumberField(const char* name, long low, long high, long initial);
     QDateEdit* DateField(const char* name);
@@ -58,7 +67,6 @@ public:
     // Set before showing: when false the public-key check is disabled.
     void SetPublicKeyOffered(bool offered);
     AuditSelection Selection() const;
-    void accept() override;
 
     QRadioButton* KindButton(int kind) const { return kinds_[kind]; }
     QLineEdit* FirstCoo() const { return first_; }
@@ -69,45 +77,29 @@ public:
     QCheckBox* PublicKey() const { return public_key_; }
 
 private:
-    void KindChosen(int kind);
+    void KindChosen(int kind) override;
     QRadioButton* kinds_[3] = {};
     QLineEdit *first_ = nullptr, *last_ = nullptr, *user_ = nullptr;
     QDateEdit *first_date_ = nullptr, *last_date_ = nullptr;
     QCheckBox* public_key_ = nullptr;
 };
 
-// "Download MF": the fiscal memory by Z number or by date, simplified or not.
-class SelDownloadMFDlg : public MfdSelectionDialog {
-    Q_OBJECT
-public:
-    explicit SelDownloadMFDlg(QWidget* parent = nullptr);
-    // kind 0 by Z number (CRZ), 1 by date; public_key is not asked here.
-    TxtSelection Selection() const;
-    void accept() override;
-
-    QRadioButton* KindButton(int kind) const { return kinds_[kind]; }
-    QLineEdit* FirstZ() const { return first_; }
-    QLineEdit* LastZ() const { return last_; }
-    QDateEdit* FirstDate() const { return first_date_; }
-    QDateEdit* LastDate() const { return last_date_; }
-    QCheckBox* Simplified() const { return simplified_; }
-
-private:
-    void KindChosen(int kind);
-    QRadioButton* kinds_[2] = {};
-    QLineEdit *first_ = nullptr, *last_ = nullptr;
-    QDateEdit *first_date_ = nullptr, *last_date_ = nullptr;
-    QCheckBox* simplified_ = nullptr;
+// What the fiscal-memory dialogs by number or by date share: the two kinds, the first and
+// last number, the first and last date, "simplified" and, for some, the public key.
+struct NumberOrDateLayout {
+    const char* title;
+    const char *number_radio, *number_radio_name, *date_radio;
+    const char *first_name, *last_name, *first_date_name, *last_date_name;
+    const char *first_label, *last_label;
+    const char* simplified;
+    bool with_public_key;
 };
 
-// The fiscal-memory reading (mode 0, numbers are CRZ) and the transaction report (mode 1,
-// numbers are COO).
-class SelDownloadTxt : public MfdSelectionDialog {
+class NumberOrDateDlg : public MfdSelectionDialog {
     Q_OBJECT
 public:
-    explicit SelDownloadTxt(int mode, QWidget* parent = nullptr);
+    // public_key is false when the dialog does not ask for it.
     TxtSelection Selection() const;
-    void accept() override;
 
     QRadioButton* KindButton(int kind) const { return kinds_[kind]; }
     QLineEdit* First() const { return first_; }
@@ -115,14 +107,32 @@ public:
     QDateEdit* FirstDate() const { return first_date_; }
     QDateEdit* LastDate() const { return last_date_; }
     QCheckBox* Simplified() const { return simplified_; }
-    QCheckBox* PublicKey() const { return public_key_; }
+    QCheckBox* PublicKey() const { return public_key_; }  // null when not asked
+
+protected:
+    NumberOrDateDlg(QWidget* parent, const NumberOrDateLayout& layout);
 
 private:
-    void KindChosen(int kind);
+    void KindChosen(int kind) override;
     QRadioButton* kinds_[2] = {};
     QLineEdit *first_ = nullptr, *last_ = nullptr;
     QDateEdit *first_date_ = nullptr, *last_date_ = nullptr;
     QCheckBox *simplified_ = nullptr, *public_key_ = nullptr;
+};
+
+// "Download MF": the fiscal memory by Z number (kind 0) or by date, simplified or not.
+class SelDownloadMFDlg : public NumberOrDateDlg {
+    Q_OBJECT
+public:
+    explicit SelDownloadMFDlg(QWidget* parent = nullptr);
+};
+
+// The fiscal-memory reading (mode 0, numbers are CRZ) and the transaction report (mode 1,
+// numbers are COO).
+class SelDownloadTxt : public NumberOrDateDlg {
+    Q_OBJECT
+public:
+    explicit SelDownloadTxt(int mode, QWidget* parent = nullptr);
 };
 
 // "Download Clave Publica": whether the public key is wanted too.

@@ -783,12 +783,12 @@ private slots:
         mf.show();
         QVERIFY(QTest::qWaitForWindowExposed(&mf));
         QCOMPARE(mf.windowTitle(), QString("Download MF"));
-        QVERIFY(mf.FirstZ()->hasFocus());
+        QVERIFY(mf.First()->hasFocus());
         QTest::mouseClick(mf.KindButton(1), Qt::LeftButton);
-        QVERIFY(mf.FirstDate()->hasFocus() && !mf.FirstZ()->isEnabled());
+        QVERIFY(mf.FirstDate()->hasFocus() && !mf.First()->isEnabled());
         QTest::mouseClick(mf.KindButton(0), Qt::LeftButton);
-        Type(mf.FirstZ(), "12");
-        Type(mf.LastZ(), "40");
+        Type(mf.First(), "12");
+        Type(mf.Last(), "40");
         Tick(mf.Simplified());
         TxtSelection sel = mf.Selection();
         QCOMPARE(sel.first, 12L);
