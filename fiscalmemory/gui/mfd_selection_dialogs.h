@@ -69,8 +69,8 @@ public:
     AuditSelection Selection() const;
 
     QRadioButton* KindButton(int kind) const { return kinds_[kind]; }
-    QLineEdit* FirstCoo() const { return first_; }
-    QLineEdit* LastCoo() const { return last_; }
+    QLineEdit* First() const { return first_; }
+    QLineEdit* Last() const { return last_; }
     QLineEdit* User() const { return user_; }
     QDateEdit* FirstDate() const { return first_date_; }
     QDateEdit* LastDate() const { return last_date_; }

@@ -159,6 +159,36 @@ protected:
     }
 };
 
+// A selection dialog's first and last number typed, then OK.
+template <class Dialog>
+Script::Action Range(const QString& first, const QString& last) {
+    return [first, last](QWidget* d) {
+        auto* s = static_cast<Dialog*>(d);
+        Type(s->First(), first);
+        Type(s->Last(), last);
+        QTest::mouseClick(s->OkButton(), Qt::LeftButton);
+    };
+}
+
+// The progress window: once its bar has moved (the window comes up before the library runs,
+// whose callback then runs the timers), notes the bar and the cancel caption, lets `also` look
+// at the window, and presses the cancel button.
+inline Script::Action CancelOnceMoved(int* bar, QString* caption, std::function<void(ProgressWnd*)> also = {}) {
+    return [=](QWidget* p) {
+        auto* poll = new QTimer(p);
+        QObject::connect(poll, &QTimer::timeout, p, [=] {
+            auto* progress = static_cast<ProgressWnd*>(p);
+            if (progress->Bar()->value() == 0) return;
+            poll->stop();
+            *bar = progress->Bar()->value();
+            *caption = progress->CancelButton()->text();
+            if (also) also(progress);
+            QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
+        });
+        poll->start(5);
+    };
+}
+
 // Opens the item's menus with the mouse and clicks the item; the command has run when this
 // returns. False when the item or one of its menus is greyed.
 inline bool Choose(MFDDialog& w, int id, int occurrence = 0) {

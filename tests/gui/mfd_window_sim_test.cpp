@@ -29,33 +29,50 @@ class MfdWindowSimTest : public QObject {
 private:
     QTemporaryDir profile_;
     guitest::Watchdog watchdog_;
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::Simulator> sim_;
+    QString out_;
+    std::string old_cwd_;
+
+    // The simulator on a pseudo-terminal with a printer that worked `days` days, and the
+    // settings pointing at it.
+    bool StartPrinter(int days, int per_day, std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--state", test::SaveState(*dir_, test::DemoState(days, per_day))});
+        sim_ = std::make_unique<test::Simulator>(options);
+        if (!sim_->ok()) return false;
+        GetSettings().Reset();
+        GetSettings().PortName = sim_->path();
+        GetSettings().Country = "VENEZUELA";
+        return true;
+    }
 
 private slots:
     void initTestCase() {
         guitest::IsolateProfile(profile_.path());
         qunsetenv("ORDAVO_LIBRARY_DIR");  // the library beside the programs, as the program finds it
     }
-    void init() { watchdog_.Arm(60000); }
+    void init() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))) ||
+            !QFile::exists(QString::fromStdString(test::BinaryDir() + "/bin/" + kFiscalLibraryES)))
+            QSKIP("the simulator or the fiscal-memory library is not built");
+        dir_ = std::make_unique<test::TempDir>();
+        out_ = QPath(dir_->path());
+        old_cwd_ = CurrentDirectory();
+        QVERIFY(::chdir(dir_->path().c_str()) == 0);
+        watchdog_.Arm(60000);
+    }
     void cleanup() {
         guitest::CancelPendingModalActions();
         QString unanswered = watchdog_.Disarm();
+        (void)::chdir(old_cwd_.c_str());
+        sim_.reset();
+        dir_.reset();
         QVERIFY2(unanswered.isEmpty(), qPrintable("unanswered windows: " + unanswered));
     }
 
     void downloadsAndSignatureAgainstTheSimulator() {
-        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))) ||
-            !QFile::exists(QString::fromStdString(test::BinaryDir() + "/bin/" + kFiscalLibraryES)))
-            QSKIP("the simulator or the fiscal-memory library is not built");
-        test::TempDir dir;
-        const QString out = QPath(dir.path());
-        std::string old_cwd = CurrentDirectory();
-        QVERIFY(::chdir(dir.path().c_str()) == 0);
-        test::Simulator sim({"--state", test::SaveState(dir, test::DemoState(3, 4))});
-        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
-        GetSettings().Reset();
-        GetSettings().PortName = sim.path();
-        GetSettings().Country = "VENEZUELA";
-
+        QVERIFY(StartPrinter(3, 4));
+        const QString& out = out_;
         MFDDialog w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -76,12 +93,7 @@ private slots:
         // The audit memory from COO 2 to 6, user 1.
         QString ma_name;
         Script ma;
-        ma.Then("SelDownloadMFDDlg", [](QWidget* d) {
-              auto* s = static_cast<SelDownloadMFDDlg*>(d);
-              Type(s->FirstCoo(), "2");
-              Type(s->LastCoo(), "6");
-              QTest::mouseClick(s->OkButton(), Qt::LeftButton);
-          })
+        ma.Then("SelDownloadMFDDlg", Range<SelDownloadMFDDlg>("2", "6"))
             .Then("QFileDialog", AcceptIn(out, &ma_name));
         Run(w, ID_MFD_DOWNLOAD_MA, ma, 20000);
         QCOMPARE(ma_name, QString("MRA_VE0100000001_COO_I2_F6_U1"));
@@ -128,21 +140,12 @@ private slots:
         status.Then("QMessageBox", Ok());
         Run(w, ID_MFD_STATUS_ULTIMA, status);
         QCOMPARE(status.captions, QStringList{"Retorno del Comando"});
-        (void)::chdir(old_cwd.c_str());
     }
 
     void cancelledDownloadLeavesNoFile() {
-        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))) ||
-            !QFile::exists(QString::fromStdString(test::BinaryDir() + "/bin/" + kFiscalLibraryES)))
-            QSKIP("the simulator or the fiscal-memory library is not built");
-        test::TempDir dir;
-        const QString out = QPath(dir.path());
         // A printer sending at a real line's speed: the download takes long enough to cancel.
-        test::Simulator sim({"--pace", "--state", test::SaveState(dir, test::DemoState(8, 12))});
-        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
-        GetSettings().Reset();
-        GetSettings().PortName = sim.path();
-        GetSettings().Country = "VENEZUELA";
+        QVERIFY(StartPrinter(8, 12, {"--pace"}));
+        const QString& out = out_;
         MFDDialog w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -157,19 +160,7 @@ private slots:
              QTest::mouseClick(sel->OkButton(), Qt::LeftButton);
          })
             .Then("QFileDialog", AcceptIn(out, &name))
-            .Then("ProgressWnd", [&](QWidget* p) {
-                // Once some of the memory has come, the user presses " Cancelar ".
-                auto* poll = new QTimer(p);
-                QObject::connect(poll, &QTimer::timeout, p, [&, p, poll] {
-                    auto* progress = static_cast<ProgressWnd*>(p);
-                    if (progress->Bar()->value() == 0) return;
-                    poll->stop();
-                    bar_seen = progress->Bar()->value();
-                    cancel_caption = progress->CancelButton()->text();
-                    QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
-                });
-                poll->start(5);
-            })
+            .Then("ProgressWnd", CancelOnceMoved(&bar_seen, &cancel_caption))
             .Then("QMessageBox", Ok());
         Run(w, ID_MFD_DOWNLOAD_MA, s, 30000);
         QCOMPARE(s.messages, QStringList{"Download Anulado"});

@@ -231,8 +231,8 @@ private slots:
         Script ma;
         ma.Then("SelDownloadMFDDlg", [](QWidget* d) {
               auto* s = static_cast<SelDownloadMFDDlg*>(d);
-              QTest::keyClicks(s->FirstCoo(), "10");  // the whole "0" is selected at opening
-              Type(s->LastCoo(), "25");
+              QTest::keyClicks(s->First(), "10");  // the whole "0" is selected at opening
+              Type(s->Last(), "25");
               QTest::mouseClick(s->OkButton(), Qt::LeftButton);
           })
             .Then("QFileDialog", AcceptIn(cwd_, &proposed));
@@ -248,12 +248,7 @@ private slots:
         ClearLog();
         Script reversed;
         reversed
-            .Then("SelDownloadMFDDlg", [](QWidget* d) {
-                auto* s = static_cast<SelDownloadMFDDlg*>(d);
-                Type(s->FirstCoo(), "25");
-                Type(s->LastCoo(), "10");
-                QTest::mouseClick(s->OkButton(), Qt::LeftButton);
-            })
+            .Then("SelDownloadMFDDlg", Range<SelDownloadMFDDlg>("25", "10"))
             .Then("QFileDialog", AcceptIn(cwd_));
         Run(w, ID_MFD_DOWNLOAD_MA, reversed);
         QCOMPARE(Call("TalvDownloadMFD").mid(2), (QStringList{"2", "000025", "000010", "001"}));
@@ -264,7 +259,7 @@ private slots:
             .Then("SelDownloadMFDDlg", [](QWidget* d) {
                 auto* s = static_cast<SelDownloadMFDDlg*>(d);
                 QTest::mouseClick(s->KindButton(1), Qt::LeftButton);
-                QVERIFY(!s->FirstCoo()->isEnabled() && !s->User()->isEnabled() && s->FirstDate()->isEnabled());
+                QVERIFY(!s->First()->isEnabled() && !s->User()->isEnabled() && s->FirstDate()->isEnabled());
                 s->FirstDate()->setDate(QDate(2026, 3, 4));
                 s->LastDate()->setDate(QDate(2026, 12, 10));
                 QTest::mouseClick(s->OkButton(), Qt::LeftButton);
@@ -280,7 +275,7 @@ private slots:
             .Then("SelDownloadMFDDlg", [](QWidget* d) {
                 auto* s = static_cast<SelDownloadMFDDlg*>(d);
                 QTest::mouseClick(s->KindButton(2), Qt::LeftButton);
-                QVERIFY(!s->FirstCoo()->isEnabled() && !s->FirstDate()->isEnabled());
+                QVERIFY(!s->First()->isEnabled() && !s->FirstDate()->isEnabled());
                 QTest::mouseClick(s->OkButton(), Qt::LeftButton);
             })
             .Then("QFileDialog", AcceptIn(cwd_, &proposed));
@@ -369,12 +364,7 @@ private slots:
         ClearLog();
         Script reversed;
         reversed
-            .Then("SelDownloadMFDDlg", [](QWidget* d) {
-                auto* s = static_cast<SelDownloadMFDDlg*>(d);
-                Type(s->FirstCoo(), "25");
-                Type(s->LastCoo(), "10");
-                QTest::mouseClick(s->OkButton(), Qt::LeftButton);
-            })
+            .Then("SelDownloadMFDDlg", Range<SelDownloadMFDDlg>("25", "10"))
             .Then("QMessageBox", Ok());
         Run(w, ID_MFD_DOWNLOAD_MPK, reversed);
         QCOMPARE(reversed.messages, QStringList{"COO inicial posterior a final"});
@@ -550,12 +540,7 @@ private slots:
 
         ClearLog();
         Script it;
-        it.Then("SelDownloadTxt", [](QWidget* d) {
-              auto* s = static_cast<SelDownloadTxt*>(d);
-              Type(s->First(), "3");
-              Type(s->Last(), "9");
-              QTest::mouseClick(s->OkButton(), Qt::LeftButton);
-          })
+        it.Then("SelDownloadTxt", Range<SelDownloadTxt>("3", "9"))
             .Then("QFileDialog", AcceptIn(cwd_, &proposed))
             .Then("QMessageBox", Ok());
         Run(w, ID_MFD_INFORME_TRANSACCIONES, it);
@@ -700,24 +685,14 @@ private slots:
         WindowsShown windows;
         QString proposed;
         int bar_seen = -1;
+        QString cancel_caption;
         Script s;
         s.Then("QFileDialog", AcceptIn(cwd_, &proposed))
-            .Then("ProgressWnd", [&](QWidget* p) {
-                // The window comes up before the library runs: once the bar has moved (the
-                // library's callback runs the timers), the user presses Cancel.
-                auto* poll = new QTimer(p);
-                QObject::connect(poll, &QTimer::timeout, p, [&, p, poll] {
-                    auto* progress = static_cast<ProgressWnd*>(p);
-                    if (progress->Bar()->value() == 0) return;
-                    poll->stop();
-                    bar_seen = progress->Bar()->value();
-                    Screenshot(progress, "mfd_progress");
-                    QTest::mouseClick(progress->CancelButton(), Qt::LeftButton);
-                });
-                poll->start(5);
-            })
+            .Then("ProgressWnd", CancelOnceMoved(&bar_seen, &cancel_caption,
+                                                 [](ProgressWnd* p) { Screenshot(p, "mfd_progress"); }))
             .Then("QMessageBox", Ok());
         Run(w, ID_MFD_DOWNLOAD_MF, s);
+        QCOMPARE(cancel_caption, QString(" Cancelar "));
         QCOMPARE(windows.cancel_caption, QString(" Cancelar "));
         QVERIFY(bar_seen > 0);
         QCOMPARE(s.messages, QStringList{"Download Anulado"});
@@ -769,8 +744,8 @@ private slots:
         ma.show();
         QVERIFY(QTest::qWaitForWindowExposed(&ma));
         QCOMPARE(ma.windowTitle(), QString("MA"));
-        QVERIFY(ma.FirstCoo()->hasFocus());
-        QCOMPARE(ma.FirstCoo()->selectedText(), QString("0"));
+        QVERIFY(ma.First()->hasFocus());
+        QCOMPARE(ma.First()->selectedText(), QString("0"));
         QCOMPARE(ma.User()->text(), QString("1"));
         QVERIFY(!ma.FirstDate()->isEnabled());
         QCOMPARE(ma.CancelButton()->text(), QString("Anular"));
