@@ -356,6 +356,14 @@ private slots:
         WriteBytes(app.File("comandos_vn.xml"), kCatalog);
         MainWindow w;
         QVERIFY(w.Start());
+        // "Programar Equipo" opens the programming wizard.
+        QString wizard;
+        WhenModal<QDialog>([&](QDialog* d) {
+            wizard = d->objectName() + " " + d->windowTitle();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 108));
+        QCOMPARE(wizard, QString("ProgramMachineDlg Programar Equipo"));
         // "Operaciones con Archivos" opens the fiscal-memory window, modally.
         bool fiscal_window = false;
         WhenModal<QDialog>([&](QDialog* d) {
@@ -365,7 +373,7 @@ private slots:
         QVERIFY(Choose(w, 109));
         QVERIFY(fiscal_window);
         // Windows that come later say so.
-        for (int id : {108, 112, 111}) {
+        for (int id : {112, 111}) {
             QString text;
             WhenModal<QDialog>([&](QDialog* d) {
                 if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
