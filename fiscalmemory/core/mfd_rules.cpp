@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "engine/strings.h"
 #include "engine/util.h"
@@ -226,6 +227,13 @@ std::string ZWorkFileText(std::string_view text) {
         if (out.size() == kZWorkTextMax) break;
     }
     return out;
+}
+
+bool FileReadable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
 }
 
 }  // namespace ordavo

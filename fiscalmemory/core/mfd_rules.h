@@ -163,6 +163,9 @@ inline constexpr size_t kZWorkTextMax = 257;
 std::string ZWorkFileText(std::string_view text);
 inline constexpr char kZWorkFileName[] = "rsa_rz.tmp";
 
+// True when the file opens for reading.
+bool FileReadable(const std::string& path);
+
 // The key-file failure marker of FetchPublicKey.
 inline constexpr char kNoKey[] = "Error!";
 

@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cstdio>
 
 #include "engine/strings.h"
 #include "engine/util.h"
@@ -240,16 +239,11 @@ std::string MFDDialog::FetchPublicKey(const std::string& serial, FiscalLibrary& 
 
 void MFDDialog::ValidateSignedFile(const std::string& file, const std::string& key_in) {
     std::string key = key_in;
-    if (std::FILE* f = std::fopen(file.c_str(), "r")) {
-        std::fclose(f);
-    } else {
+    if (!FileReadable(file)) {
         Message(Str(IDS_ARCHIVO_NO_ENCONTRADO), "", MsgButtons::Ok, MsgIcon::None);
         return;
     }
-    std::FILE* k = key == kNoKey ? nullptr : std::fopen(key.c_str(), "r");
-    if (k) {
-        std::fclose(k);
-    } else {
+    if (key == kNoKey || !FileReadable(key)) {
         std::string serial;
         if (!FetchSerialNumber(serial)) {
             ShowLibraryResult(8);

@@ -1,7 +1,6 @@
 // The fiscal-memory window's own commands: the downloads (plain and signed), the public key,
 // the fiscal-memory diagnosis, the signature checks and the last answer's status.
 #include <QDialog>
-#include <cstdio>
 
 #include "engine/strings.h"
 #include "engine/util.h"
@@ -240,13 +239,6 @@ void LastAnswerStatus(MfdContext& c) {
     c.Message(m.text, kRetornoDelComando, MsgButtons::Ok, m.exclamation ? MsgIcon::Exclamation : MsgIcon::None);
 }
 
-bool Readable(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
 // 32803: a signed file (MPK, MFK, TXK) against a public key.
 void VerifySignedFile(MfdContext& c) {
     std::string serial = SerialOptional(c);
@@ -261,7 +253,7 @@ void VerifySignedFile(MfdContext& c) {
         return;
     FiscalLibrary library;
     if (!c.LoadFiscalLibrary(library, true)) return;
-    if (!Readable(file)) {
+    if (!FileReadable(file)) {
         c.Message(Str(IDS_ARCHIVO_NO_ENCONTRADO));
         return;
     }
