@@ -45,7 +45,7 @@ int OnProgress(long long done, long long expected, void* context) {
     if (!finished && p->since_pump.isValid() && p->since_pump.elapsed() < kPumpEveryMs) return 0;
     if (expected > 0) {
         long long clamped = std::clamp(done, 0LL, expected);
-        p->window->SetPosition(static_cast<int>(clamped * 1000 / expected));
+        p->window->SetPosition(static_cast<int>(static_cast<double>(clamped) * 1000.0 / static_cast<double>(expected)));
         p->window->SetText(p->message + Format("\n%lld de %lld bytes", clamped, expected));
     } else {
         p->window->StepWrapped();
