@@ -473,6 +473,16 @@ private slots:
         QCOMPARE(Call("TalvValidate").value(1), hand_key);
         QVERIFY(QFile::exists(hand_key));
 
+        // A library that says 0 without writing the file: the check says the file is missing.
+        ClearLog();
+        Control("nofile TalvDownloadMFK 1\n");
+        Script nofile;
+        nofile.Then("QFileDialog", AcceptIn(cwd_)).Then("DlgSelDownloadPublicKey", Click("ok")).Then("QMessageBox", Ok());
+        Run(w, ID_MFD_DOWNLOAD_MFK, nofile);
+        QCOMPARE(nofile.messages, QStringList{"Archivo no encontrado."});
+        QVERIFY(!Functions().contains("TalvValidate"));
+        QVERIFY(!QFile::exists(cwd_ + "/" + kSerial));
+
         // Without the Lectura X function (an older library) the command says the library is
         // not usable; its downloads run under the wait window.
         UseLibraryDir(ORDAVO_FAKE_MFD_BASIC_DIR);

@@ -9,6 +9,7 @@
 //   lastack ACK ST1 ST2      the bytes TalvGetLastAck hands back (default 6 0 0)
 //   verdict TEXT             the verdict text of TalvValidateRZ
 //   progress STEPS MS        downloads report STEPS steps of 1000 bytes, MS milliseconds apart
+//   nofile FUNCTION 1        FUNCTION says 0 but writes no file
 //
 // A download that returns 0 writes "FAKE FUNCTION" into its output file; one that is cancelled
 // through the progress callback returns 20 and leaves no file. Built with FAKE_BASIC it lacks
@@ -100,7 +101,8 @@ int Download(const char* function, const char* file) {
         }
     }
     int result = Result(function);
-    if (result == 0 && file) {
+    char none[8];
+    if (result == 0 && file && !Control("nofile", function, none, sizeof none)) {
         FILE* f = fopen(file, "w");
         if (!f) return 19;
         fprintf(f, "FAKE %s\n", function);
