@@ -43,7 +43,7 @@ public:
         cv_.notify_all();
     }
     pdf417::Answer Ask(const std::string& text, const std::string& caption, pdf417::Buttons buttons,
-                       pdf417::Icon) override {
+                       pdf417::Icon icon) override {
         last_caption_ = caption;
         switch (buttons) {
             case pdf417::Buttons::kYesNoCancel:
@@ -53,7 +53,7 @@ public:
                 return pdf417::Answer::kCancel;
             default:
                 if (caption == "Erro") error_ = text;
-                Say(caption + ": " + text);
+                Say(caption + ": " + text, icon == pdf417::Icon::kExclamation || icon == pdf417::Icon::kStop);
                 return pdf417::Answer::kOk;
         }
     }
@@ -90,8 +90,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    void Say(const std::string& cp1252) {
-        if (json_)
+    void Say(const std::string& cp1252, bool error = false) {
+        if (json_ || error)
             PrintErr(cp1252 + "\n");
         else
             PrintOut(cp1252 + "\n");

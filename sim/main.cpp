@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "engine/util.h"
@@ -97,9 +99,13 @@ int Main(int argc, char** argv) {
 
     InstallStopSignals();
     if (!printer_line) return RunScanner(o, scanner_pty, symbols, order, true);
+    std::promise<void> watched;  // outlives the thread that sets it
     std::thread scanner;
-    if (!o.scanner_path.empty())
-        scanner = std::thread([&] { RunScanner(o, scanner_pty, symbols, order, false); });
+    if (!o.scanner_path.empty()) {
+        scanner = std::thread([&] { RunScanner(o, scanner_pty, symbols, order, false, [&] { watched.set_value(); }); });
+        // The printer's line announces itself only once the scanner's port is watched too.
+        watched.get_future().wait_for(std::chrono::seconds(5));
+    }
     Responder responder(o, printer);
     int rc;
     if (!o.tcp.empty()) rc = RunTcp(o, responder);

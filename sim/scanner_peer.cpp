@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <functional>
 #include <iostream>
 
 #include "sim/line.h"
@@ -19,8 +20,13 @@ constexpr int64_t kMs = 1000000;
 class ScannerLine {
 public:
     ScannerLine(const Options& o, Pty& pty, std::vector<std::string> symbols, std::vector<size_t> order,
-                bool main_thread)
-        : o_(o), pty_(pty), symbols_(std::move(symbols)), order_(std::move(order)), main_thread_(main_thread) {}
+                bool main_thread, std::function<void()> ready)
+        : o_(o),
+          pty_(pty),
+          symbols_(std::move(symbols)),
+          order_(std::move(order)),
+          main_thread_(main_thread),
+          ready_(std::move(ready)) {}
     ~ScannerLine() {
         if (watch_ >= 0) ::close(watch_);
     }
@@ -31,6 +37,9 @@ public:
             std::perror("ordavo-printer-sim: scanner: inotify");
             return 1;
         }
+        // Ready only now: an open before the watch would go unseen.
+        if (main_thread_) std::cout << o_.scanner_path << std::endl;
+        if (ready_) ready_();
         while (!g_stop) {
             if (Wait(watch_, -1) <= 0) continue;
             if (!Events()) continue;
@@ -129,18 +138,18 @@ private:
     std::vector<std::string> symbols_;
     std::vector<size_t> order_;
     bool main_thread_;
+    std::function<void()> ready_;
     int watch_ = -1;
 };
 
 }  // namespace
 
 int RunScanner(const Options& o, Pty& pty, std::vector<std::string> symbols, std::vector<size_t> order,
-               bool main_thread) {
-    if (main_thread) std::cout << o.scanner_path << std::endl;
+               bool main_thread, std::function<void()> ready) {
     if (o.verbose)
         std::cerr << "ordavo-printer-sim: scanner " << o.scanner_path << " -> " << pty.slave_name() << ", "
                   << symbols.size() << " symbols" << std::endl;
-    ScannerLine line(o, pty, std::move(symbols), std::move(order), main_thread);
+    ScannerLine line(o, pty, std::move(symbols), std::move(order), main_thread, std::move(ready));
     return line.Run();
 }
 
