@@ -23,17 +23,8 @@ namespace {
 using namespace ordavo;
 using Steady = std::chrono::steady_clock;
 
-// A printer whose journal makes exactly `symbols` symbols.
-sim::PrinterState PrinterOf(size_t symbols) {
-    sim::PrinterState s;
-    for (int i = 1; sim::ScannerSymbols(sim::ScannerJournal(s)).size() < symbols; ++i)
-        s.audit_memory.push_back({i, i % 25 ? "CF" : "Z", 1765000000 + i * 120, i * 1500});
-    while (sim::ScannerSymbols(sim::ScannerJournal(s)).size() > symbols) s.audit_memory.pop_back();
-    return s;
-}
-
 void BM_DecodePictures(benchmark::State& state) {
-    const std::vector<std::string> symbols = sim::ScannerSymbols(sim::ScannerJournal(PrinterOf(100)));
+    const std::vector<std::string> symbols = sim::ScannerSymbols(sim::ScannerJournal(sim::PrinterWithSymbols(100)));
     test::TempDir dir;
     std::vector<std::string> files;
     std::string error;
@@ -95,7 +86,7 @@ private:
 
 void BM_Capture20Symbols(benchmark::State& state) {
     const int kDelayMs = 300;  // the simulator's pause after the port opens, before the first byte
-    const sim::PrinterState printer = PrinterOf(20);
+    const sim::PrinterState printer = sim::PrinterWithSymbols(20);
     const std::vector<std::string> symbols = sim::ScannerSymbols(sim::ScannerJournal(printer));
     test::TempDir dir;
     WriteFileAtomically(dir.File("state.txt"), printer.Serialize());

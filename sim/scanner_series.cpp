@@ -5,6 +5,7 @@
 #include "engine/util.h"
 #include "fiscalmemory/core/journal.h"
 #include "sim/fields.h"
+#include "sim/journal.h"
 
 namespace ordavo::sim {
 namespace {
@@ -15,53 +16,39 @@ void PutLe32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-fm::DocumentKind KindOf(const std::string& kind) {
-    if (kind == "CF") return fm::DocumentKind::kReceipt;
-    if (kind == "CF-ANULADO") return fm::DocumentKind::kCancelled;
-    if (kind == "X") return fm::DocumentKind::kReadingX;
-    if (kind == "Z") return fm::DocumentKind::kReductionZ;
-    if (kind == "CNF") return fm::DocumentKind::kNonFiscal;
-    if (kind == "RG") return fm::DocumentKind::kManagement;
-    if (kind == "CDC") return fm::DocumentKind::kLinked;
-    if (kind == "MF") return fm::DocumentKind::kFiscalReading;
-    return fm::DocumentKind::kOther;
-}
-
-void SetDate(fm::JournalDocument& d, int64_t when) {
-    const Clock c = Split(when);
-    d.year = c.year, d.month = c.month, d.day = c.day, d.hour = c.hour, d.minute = c.minute, d.second = c.second;
-}
-
 }  // namespace
 
-// Until the printer keeps the printed text of its documents, each record carries the lines
-// the audit memory can rebuild: the header, the document's counter, kind, date and total.
-std::string ScannerJournal(const PrinterState& s) {
-    std::string header = s.header;
-    ReplaceAll(header, "\n", "\r\n");
-    fm::JournalDocument id;
-    id.kind = fm::DocumentKind::kIdentity;
-    id.serial = s.serial;
-    id.model = "ORDAVO SIM";
-    id.text = header + "SERIAL: " + s.serial + "\r\n";
-    std::string out = fm::EncodeDocument(id);
-    int crz = 1;
-    for (const AuditRecord& a : s.audit_memory) {
-        fm::JournalDocument d;
-        d.kind = KindOf(a.kind);
-        d.coo = static_cast<uint32_t>(a.coo);
-        d.crz = static_cast<uint32_t>(crz);
-        SetDate(d, a.when);
-        d.text = header + "RIF: " + s.rif + "\r\n" + Format("COO: %06d  %s\r\n", a.coo, a.kind.c_str()) +
-                 Format("%02d/%02d/%04d %02d:%02d:%02d\r\n", d.day, d.month, d.year, d.hour, d.minute, d.second) +
-                 "TOTAL " + Money(a.total) + "\r\n";
-        d.has_totals = true;
-        d.total = a.total;
-        d.rate_totals[0] = a.total;
-        if (a.kind == "Z") ++crz;
-        out += fm::EncodeDocument(d);
+std::string ScannerJournal(const PrinterState& s) { return AuditJournal(s); }
+
+void PrintSampleDocuments(PrinterState& s, int count) {
+    for (int k = 0; k < count; ++k) {
+        const int i = static_cast<int>(s.audit_memory.size());
+        const bool z = i % 10 == 9;
+        const int64_t when = s.audit_memory.empty() ? 1765000000 : s.audit_memory.back().when + 240;
+        const int64_t total = z ? 0 : 1000 + (i * 371) % 9000;
+        s.coo = s.coo >= 999999 ? 1 : s.coo + 1;
+        std::string text = s.header + Format("COO:%06d  %s\n", s.coo, z ? "REDUCCION Z" : "FACTURA");
+        fm::JournalDocument figures;
+        if (!z) {
+            text += Format("CAFE %d x 1,00\nTOTAL %s\nEfectivo %s\n", i + 1, Money(total).c_str(), Money(total).c_str());
+            figures.items.push_back({"0001", "CAFE", 1, 1000, total, total, false});
+            figures.payments.push_back({1, std::string(), total});
+            figures.has_totals = true;
+            figures.rate_totals[0] = total;
+            figures.total = total;
+            s.grand_total += total;
+        }
+        s.audit_memory.push_back({s.coo, z ? "Z" : "CF", when, total});
+        s.journal.push_back(JournalRecord(s, z ? "Z" : "CF", when, text, figures));
+        if (z) ++s.crz;
     }
-    return out;
+}
+
+PrinterState PrinterWithSymbols(size_t symbols) {
+    PrinterState s;
+    // A document adds less than a symbol's worth of bytes, so the count is met exactly.
+    while (ScannerSymbols(ScannerJournal(s)).size() < symbols) PrintSampleDocuments(s, 1);
+    return s;
 }
 
 std::vector<std::string> ScannerSymbols(std::string_view journal) {

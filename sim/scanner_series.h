@@ -14,6 +14,13 @@ namespace ordavo::sim {
 // The journal the symbols carry: what the printer's audit memory holds.
 std::string ScannerJournal(const PrinterState& state);
 
+// Adds `count` documents to the printer's memories as if it had printed them, receipts with a
+// reduction Z every tenth, four minutes apart after the last document: a printer with a
+// journal worth scanning.
+void PrintSampleDocuments(PrinterState& state, int count);
+// A printer whose journal makes exactly `symbols` symbols (at least one).
+PrinterState PrinterWithSymbols(size_t symbols);
+
 // The symbols of a journal, in series order.
 std::vector<std::string> ScannerSymbols(std::string_view journal);
 

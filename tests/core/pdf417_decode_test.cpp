@@ -19,7 +19,7 @@ namespace {
 
 std::string JournalOf(int documents) {
     sim::PrinterState state;
-    for (int i = 1; i <= documents; ++i) state.audit_memory.push_back({i, "CF", 1765000000 + i * 97, i * 250});
+    sim::PrintSampleDocuments(state, documents);
     return sim::ScannerJournal(state);
 }
 

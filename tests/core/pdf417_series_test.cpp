@@ -116,7 +116,7 @@ TEST(SymbolSeries, FileLayoutOrderAndPartialSeries) {
 
 TEST(SymbolSeries, TheSimulatorsSymbolsRebuildItsJournalInAnyOrder) {
     sim::PrinterState state;
-    for (int i = 1; i <= 30; ++i) state.audit_memory.push_back({i, i % 10 ? "CF" : "Z", 1765000000 + i * 60, i * 1234});
+    sim::PrintSampleDocuments(state, 30);
     const std::string journal = sim::ScannerJournal(state);
     const std::vector<std::string> symbols = sim::ScannerSymbols(journal);
     ASSERT_GE(symbols.size(), 3u);
