@@ -87,11 +87,11 @@ void PDFScanner::ReportPortError(const std::string& error) {
 }
 
 bool PDFScanner::Start(ScannerProfile& profile) {
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        texts_ = CaptureTexts();
-    }
-    return OpenPort(LineSettings::From(ScannerSettings::ForCapture(profile)));
+    if (!OpenPort(LineSettings::From(ScannerSettings::ForCapture(profile)))) return false;
+    // The monitor waits 1.5 s after a first byte before it writes any text.
+    std::lock_guard<std::mutex> lock(mu_);
+    texts_ = CaptureTexts();
+    return true;
 }
 
 bool PDFScanner::OpenDevice(const LineSettings& line, std::string& error) {
