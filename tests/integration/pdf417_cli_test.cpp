@@ -9,6 +9,7 @@
 #include "engine/util.h"
 #include "fiscalmemory/core/audit_file.h"
 #include "fiscalmemory/core/journal.h"
+#include "fiscalmemory/core/library_loader.h"
 #include "sim/scanner_series.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -143,6 +144,39 @@ TEST_F(Pdf417Cli, DecodesTheSimulatorsPictures) {
     EXPECT_NE(r.err.find("Archivo inv\xC3\xA1lido"), std::string::npos) << r.err;
     std::string bytes;
     EXPECT_FALSE(ReadWholeFile(dir_.File("n.mfd"), bytes));
+}
+
+TEST_F(Pdf417Cli, TheDecodedFileTurnsIntoTheTextReport) {
+    const std::string pictures = dir_.File("pics");
+    ASSERT_EQ(mkdir(pictures.c_str(), 0700), 0);
+    ASSERT_EQ(test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
+                               {"--pdf417-bitmaps", pictures, "--state", dir_.File("state.txt")})
+                  .status,
+              0);
+    const std::string mfd = dir_.File("r.mfd");
+    ASSERT_EQ(Cli({"pdf417", "decode", pictures + "/symbol_000.bmp", pictures + "/symbol_001.bmp",
+                   pictures + "/symbol_002.bmp", "--out", mfd})
+                  .status,
+              0);
+    FiscalLibrary library(kFiscalLibraryES);
+    ASSERT_TRUE(library.Loaded()) << library.error();
+    auto txt = library.Find<int (*)(const char*, const char*)>("TalvGeraTxtTotal");
+    ASSERT_NE(txt, nullptr);
+    const std::string report = dir_.File("r.txt");
+    if (txt(mfd.c_str(), report.c_str()) == 7) GTEST_SKIP() << "this library does not convert audit files yet";
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(report, text));
+    // Every document as the printer printed it.
+    fm::JournalReader reader(journal_);
+    fm::JournalDocument d;
+    int documents = 0;
+    while (reader.Next(d)) {
+        if (d.kind == fm::DocumentKind::kIdentity) continue;
+        ++documents;
+        const std::string first = d.text.substr(d.text.find("COO:"), 10);
+        EXPECT_NE(text.find(first), std::string::npos) << first;
+    }
+    EXPECT_GT(documents, 0);
 }
 
 }  // namespace
