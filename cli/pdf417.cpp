@@ -58,8 +58,6 @@ public:
         }
     }
     void ShowTexts(const pdf417::CaptureTexts& t) override {
-        if (t.status == last_status_ && t.received == last_received_) return;
-        last_status_ = t.status, last_received_ = t.received;
         Say(t.status + (t.expected.empty() ? "" : "  (" + t.received + "/" + t.expected + ")"));
     }
     void Beep() override {}
@@ -104,7 +102,7 @@ private:
     std::condition_variable cv_;
     std::deque<std::function<void()>> tasks_;
     bool complete_ = false, asked_for_file_ = false;
-    std::string last_status_, last_received_, last_caption_, error_;
+    std::string last_caption_, error_;
 };
 
 struct CaptureOptions {
