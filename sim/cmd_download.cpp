@@ -424,9 +424,9 @@ std::string ZValidationLines(Printer& p, const ZRecord& z) {
     mfd::Pkey key = mfd::ReadPrivateKey(s.z_key);
     const std::string text = mfd::ZValidationText(v, key.get());
     if (text.empty()) return {};
-    std::string out = Centred("VALIDACI\xD3N Z");
+    std::string out = Centred("VALIDACI\xD3N Z");  // printer bytes already
     for (size_t i = 0; i < text.size(); i += kColumns) out += text.substr(i, kColumns) + "\n";
-    return T(out);
+    return out;
 }
 
 void AddDownloadCommands(std::vector<CommandDef>& t) {

@@ -112,7 +112,8 @@ TEST_P(Downloads, AuditMemoryByEveryRangeKind) {
     }
     // User 2 printed one document a day.
     ASSERT_EQ(lib_.TalvDownloadMFD(port(), Out("u2.mra").c_str(), "2", "000001", "000015", "002"), 0);
-    fm::JournalReader reader(Slurp(Out("u2.mra")).substr(fm::kAuditHeadSize));
+    const std::string journal = Slurp(Out("u2.mra")).substr(fm::kAuditHeadSize);
+    fm::JournalReader reader(journal);
     fm::JournalDocument doc;
     int documents = 0;
     while (reader.Next(doc)) documents += doc.kind == fm::DocumentKind::kIdentity ? 0 : 1;
