@@ -184,6 +184,8 @@ int Session::Open() {
 }
 
 void Session::Close() {
+    if (answered_) KeepLastAnswer(status_);  // once a call, not once a block
+    answered_ = false;
     if (link_ && open_ && !per_command_) link_->Close();
     link_.reset();
     open_ = false;
@@ -283,7 +285,7 @@ size_t Session::Transact(const Bytes& frame, int tag, uint8_t* answer, size_t si
 
 void Session::Note(uint8_t ack, uint8_t st1, uint8_t st2) {
     status_ = {ack, st1, st2, true};
-    LastAnswer() = status_;
+    answered_ = true;
 }
 
 int Session::Exchange(const Bytes& payload, size_t data_size, Bytes* data, int first_byte_ms) {

@@ -210,6 +210,7 @@ private:
     Progress progress_;
     uint64_t moved_ = 0;
     bool cancelled_ = false;
+    bool answered_ = false;
 };
 
 }  // namespace ordavo::mfd
