@@ -249,7 +249,17 @@ size_t Session::ReadBytes(uint8_t* out, size_t size, int first_byte_ms, int gap_
             deadline = NowMs() + gap_ms + static_cast<int64_t>(want) * 2;
         }
     } else {
-        // Byte by byte, so that a read that runs out of time never loses a byte it received.
+        // Once an answer flows, in pieces (a piece that runs out of time loses its bytes: the
+        // block is then asked for again, and read byte by byte); otherwise byte by byte, so
+        // that a read that runs out of time never loses a byte it received.
+        while (chunked_ && got > 0 && got < size) {
+            const size_t want = std::min<size_t>(size - got, 256);
+            if (!link_->Read(out + got, static_cast<int>(want), gap_ms)) {
+                moved_ += got;
+                return got;  // short: the caller drains the line and asks again
+            }
+            got += want;
+        }
         while (got < size) {
             const int64_t left = deadline - NowMs();
             if (left <= 0) break;
@@ -408,6 +418,7 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
         std::string_view bytes;
         for (int attempt = 0; attempt < kBlockAttempts && !good; ++attempt) {
             if (!BeginExchange()) continue;
+            chunked_ = attempt == 0;
             size_t got = 0;
             if (SendFrame(frame, -1)) {
                 got = ReadBytes(answer.data(), 1, kBlockFirstByteMs, kByteGapMs);
@@ -430,6 +441,7 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
                 }
             }
             EndExchange();
+            chunked_ = false;
             any = any || got > 0;
             if (!good && got > 0) Drain();
         }

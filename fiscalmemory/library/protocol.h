@@ -211,6 +211,7 @@ private:
     uint64_t moved_ = 0;
     bool cancelled_ = false;
     bool answered_ = false;
+    bool chunked_ = false;  // block bodies read in pieces (first attempt of a block)
 };
 
 }  // namespace ordavo::mfd
