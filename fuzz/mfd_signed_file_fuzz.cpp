@@ -7,15 +7,16 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/util.h"
 #include "fiscalmemory/library/crypto.h"
 #include "fiscalmemory/library/downloads.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The key in an in-memory file too, open for the life of the fuzzer.
     static const std::string key_path = [] {
-        const std::string path = "/tmp/ordavo-mfd-fuzz-" + std::to_string(getpid()) + ".pub";
-        ordavo::WriteFileAtomically(path, ordavo::mfd::PublicKeyPem(ordavo::mfd::GenerateRsaKey(2048)));
-        return path;
+        const std::string pem = ordavo::mfd::PublicKeyPem(ordavo::mfd::GenerateRsaKey(2048));
+        const int key = memfd_create("key", MFD_CLOEXEC);
+        if (key < 0 || write(key, pem.data(), pem.size()) != static_cast<ssize_t>(pem.size())) __builtin_trap();
+        return "/proc/self/fd/" + std::to_string(key);
     }();
     const int fd = memfd_create("signed", MFD_CLOEXEC);
     if (fd < 0) return 0;
