@@ -99,19 +99,10 @@ Reply Responder::Answer(const Frame& frame) {
     return r;
 }
 
-namespace {
-// The lines' clock (CLOCK_MONOTONIC, as sim/line.h NowNs).
-int64_t MonotonicNs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
-}  // namespace
-
 int64_t Responder::SpeedDeadline(int64_t since_ns) {
     if (printer_.line_baud == 9600) return -1;
     const int64_t due = since_ns + int64_t{kSpeedSilenceMs} * 1000000LL;
-    if (MonotonicNs() < due) return due;
+    if (NowNs() < due) return due;
     Log("line quiet for " + std::to_string(kSpeedSilenceMs) + " ms: back to 9600 baud");
     printer_.line_baud = 9600;
     return -1;
