@@ -211,7 +211,7 @@ void Identity(Printer& p, const Request&, Answer& a) {
 void SetSpeed(Printer& p, const Request& r, Answer& a) {
     const int64_t baud = r.Number(0);
     if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600 && baud != 115200)
-        return Printer::Fail(a, rc::kParamType, "speeds: 9600, 19200, 38400, 57600, 115200");
+        return Printer::Fail(a, rc::kNotDone, "speeds: 9600, 19200, 38400, 57600, 115200");
     p.next_baud = static_cast<int>(baud);
     a.note = "the line goes to " + std::to_string(baud) + " baud after this answer";
     a.read_only = true;

@@ -350,11 +350,15 @@ int Session::ExchangeText(const Bytes& payload, std::string* text, int first_byt
     return rc;
 }
 
+// The status bytes of a command the printer did not carry out: COMANDO NO EJECUTADO, a wrong
+// parameter type or count, an unknown command, a first byte that was not ESC.
+bool Refused(const Status& s) { return (s.st2 & 0x81) != 0 || (s.st1 & 0x0D) != 0; }
+
 int Session::Identity(PrinterIdentity* id) {
     Bytes data;
     const int rc = Exchange({kEscape0, kEscape1, static_cast<uint8_t>(Cmd::kIdentity)}, kIdentitySize, &data);
     if (rc != 0) return rc;
-    if (status_.st2 & 0x01) return 7;
+    if (Refused(status_)) return 7;
     PrinterIdentity r;
     r.serial = Trimmed(data.data(), 24);
     r.model = Trimmed(data.data() + 24, 20);
@@ -370,7 +374,7 @@ int Session::SwitchSpeed(int baud) {
     AppendText(p, Format("%06d", baud % 1000000), 6, '0');
     const int rc = Exchange(p, 0, nullptr);
     if (rc != 0) return rc;
-    if (status_.st2 & 0x01) return 0;  // the printer keeps its speed: so does the port
+    if (Refused(status_)) return 0;  // the printer keeps its speed: so does the port
     link_->Close();
     if (!link_->Open(baud)) {
         // The port cannot go that fast: the printer returns to 9600 after a silence.
@@ -432,7 +436,7 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
                         const size_t body = kBlockHeader + announced + kBlockTrailer;
                         if (got == 1 + body + 2) {
                             Note(kAck, answer[1 + body], answer[2 + body]);
-                            good = (status_.st2 & 0x01) == 0 &&
+                            good = !Refused(status_) &&
                                    ParseBlock(answer.data() + 1, body, number, length, &bytes);
                         }
                     }

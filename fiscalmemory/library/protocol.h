@@ -123,6 +123,9 @@ struct Status {
     bool valid = false;  // false before the first answer
 };
 
+// True when the status bytes say the printer did not carry the command out.
+bool Refused(const Status& s);
+
 // Where downloaded bytes go, in order. Returning false stops the download (code 19).
 using Sink = std::function<bool(const uint8_t* data, size_t size)>;
 Sink MemorySink(std::string& out);
