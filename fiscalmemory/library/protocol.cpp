@@ -162,13 +162,17 @@ Settings LinkSettings() {
 
 Session::Session(std::string port) : port_(std::move(port)) {}
 
+Session::Session(std::string port, std::unique_ptr<PrinterInterface> link)
+    : port_(std::move(port)), given_(std::move(link)) {}
+
 Session::~Session() { Close(); }
 
 int Session::Open() {
     Close();
     if (port_.empty()) return 10;
     settings_ = LinkSettings();
-    link_ = CreateTransport(port_, settings_);
+    own_link_ = given_ != nullptr;
+    link_ = given_ ? std::move(given_) : CreateTransport(port_, settings_);
     file_pair_ = port_ == "FILE";
     per_command_ = port_ == "SOCKET";
     serial_ = !file_pair_ && !per_command_ && port_ != "USB";
@@ -176,6 +180,7 @@ int Session::Open() {
     moved_ = 0;
     cancelled_ = false;
     if (!per_command_ && !link_->Open(file_pair_ ? 0 : kCommandBaud)) {
+        if (own_link_) given_ = std::move(link_);
         link_.reset();
         return serial_ ? 18 : 8;
     }
@@ -187,6 +192,7 @@ void Session::Close() {
     if (answered_) KeepLastAnswer(status_);  // once a call, not once a block
     answered_ = false;
     if (link_ && open_ && !per_command_) link_->Close();
+    if (own_link_ && link_) given_ = std::move(link_);  // the caller's transport serves the next Open too
     link_.reset();
     open_ = false;
 }

@@ -151,6 +151,9 @@ Settings LinkSettings();
 class Session {
 public:
     explicit Session(std::string port);
+    // Over a transport the caller made (a USB printer object of its own, say); `port` says
+    // which kind it is ("USB", "SOCKET", "FILE", else serial).
+    Session(std::string port, std::unique_ptr<PrinterInterface> link);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -204,7 +207,7 @@ private:
 
     std::string port_;
     Settings settings_;
-    std::unique_ptr<PrinterInterface> link_;
+    std::unique_ptr<PrinterInterface> link_, given_;
     bool serial_ = false, per_command_ = false, file_pair_ = false, open_ = false;
     int baud_ = kCommandBaud;  // the port's speed now
     int speed_ = kCommandBaud;
@@ -215,6 +218,7 @@ private:
     bool cancelled_ = false;
     bool answered_ = false;
     bool chunked_ = false;  // block bodies read in pieces (first attempt of a block)
+    bool own_link_ = false; // link_ came from the caller
 };
 
 }  // namespace ordavo::mfd

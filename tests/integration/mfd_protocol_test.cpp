@@ -3,6 +3,9 @@
 // the library built for the Dominican Republic doing the same.
 #include "fiscalmemory/library/protocol.h"
 #include "tests/integration/mfd_test_util.h"
+#include "tests/support/usb_sim_backend.h"
+#include "transport/usb/talvusbprinter.h"
+#include "transport/usb_interface.h"
 
 namespace ordavo::test {
 namespace {
@@ -149,6 +152,39 @@ TEST_F(Protocol, TheDominicanLibraryIsTheSame) {
     ASSERT_EQ(mfd_download(sim_->path().c_str(), dir_.File("a.mra").c_str(), "1", "011226", "011226", ""), 0);
     EXPECT_EQ(Slurp(dir_.File("a.mra")),
               fm::BuildAuditFile(JournalOf(state_, [](const fm::JournalDocument& d, int, int) { return d.day == 1; }, 0, 0)));
+}
+
+}  // namespace
+}  // namespace ordavo::test
+
+namespace ordavo::test {
+namespace {
+
+// Over USB: the device object polling the simulated printer inside this process.
+TEST(ProtocolOverUsb, DownloadsThroughTheUsbPrinterObject) {
+    TempDir runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    auto backend = std::make_unique<UsbSimBackend>();
+    UsbSimBackend* device = backend.get();
+    device->printer().state() = DemoState(3, 5);
+    TalvUsbPrinter usb(std::move(backend));
+    mfd::Session s("USB", std::make_unique<UsbInterface>(usb));
+    ASSERT_EQ(s.Open(), 0);
+    mfd::PrinterIdentity id;
+    ASSERT_EQ(s.Identity(&id), 0);
+    EXPECT_EQ(id.serial, "VE0100000001");
+    EXPECT_EQ(s.SwitchSpeed(115200), 0);  // no line speed on USB: nothing is sent
+    mfd::DownloadRequest r;
+    r.content = mfd::Content::kAuditJournal;
+    r.sign = true;
+    std::string journal, signature;
+    ASSERT_EQ(s.Download(r, mfd::MemorySink(journal), &signature), 0);
+    EXPECT_EQ(journal, sim::AuditJournal(device->printer().state()));
+    EXPECT_EQ(signature.size(), 256u);
+    EXPECT_EQ(device->printer().line_baud, 9600);
+    s.Close();
+    ASSERT_EQ(s.Open(), 0);  // the same device object again
+    EXPECT_EQ(s.Identity(&id), 0);
 }
 
 }  // namespace
