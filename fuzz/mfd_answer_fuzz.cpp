@@ -2,7 +2,7 @@
 // answer and the blocks, with any number and length asked for.
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <string>
 
 #include "fiscalmemory/library/protocol.h"
 
@@ -18,12 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first six bytes say which block and length are awaited; the rest is the answer.
     const uint32_t number = data[0] | (data[1] << 8) | (uint32_t{data[2]} << 16) | (uint32_t{data[3]} << 24);
     const size_t length = data[4] | (data[5] << 8);
-    std::string_view bytes;
-    if (ParseBlock(data + 6, size - 6, number, length, &bytes)) {
-        if (bytes.size() != length || bytes.data() < reinterpret_cast<const char*>(data) ||
-            bytes.data() + bytes.size() > reinterpret_cast<const char*>(data + size))
-            __builtin_trap();
-    }
+    std::string bytes;
+    if (ParseBlock(data + 6, size - 6, number, length, &bytes) && bytes.size() != length) __builtin_trap();
     ParseBlock(data, size, number, length, nullptr);
     return 0;
 }

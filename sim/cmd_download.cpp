@@ -189,12 +189,17 @@ std::string TransactionsText(const Printer& p, const Range& r, bool complete) {
     return out;
 }
 
-// The block answer: number, length, bytes, CRC-32 of the three.
+// The block answer: number, length, bytes, CRC-32 of the three. A block of one byte repeated
+// (erased memory) goes as its length with bit 15 set and that byte once.
 Bytes BlockData(uint32_t number, std::string_view bytes) {
     Bytes d;
     Le32(d, number);
-    AppendLe16(d, static_cast<int>(bytes.size()));
-    d.insert(d.end(), bytes.begin(), bytes.end());
+    const bool fill = bytes.size() > 16 && bytes.find_first_not_of(bytes[0]) == std::string_view::npos;
+    AppendLe16(d, static_cast<int>(bytes.size() | (fill ? 0x8000 : 0)));
+    if (fill)
+        d.push_back(static_cast<uint8_t>(bytes[0]));
+    else
+        d.insert(d.end(), bytes.begin(), bytes.end());
     const uint32_t crc = crc32(0L, d.data(), static_cast<uInt>(d.size()));
     Le32(d, crc);
     return d;

@@ -108,13 +108,22 @@ Bytes BuildFrame(const Bytes& payload) {
     return f;
 }
 
-bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string_view* bytes) {
+bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string* bytes) {
     if (size < kBlockHeader + kBlockTrailer) return false;
     const uint32_t number = Le32(data);
-    const size_t length = Le16(data + 4);
-    if (number != want_number || length != want_length || size != kBlockHeader + length + kBlockTrailer) return false;
-    if (BlockCrc(data, kBlockHeader + length) != Le32(data + kBlockHeader + length)) return false;
-    if (bytes) *bytes = std::string_view(reinterpret_cast<const char*>(data + kBlockHeader), length);
+    const uint16_t field = Le16(data + 4);
+    const bool fill = (field & kFillFlag) != 0;
+    const size_t length = field & ~kFillFlag;
+    const size_t carried = fill ? 1 : length;  // a filled block carries its one byte
+    if (number != want_number || length != want_length || size != kBlockHeader + carried + kBlockTrailer) return false;
+    if (BlockCrc(data, kBlockHeader + carried) != Le32(data + kBlockHeader + carried)) return false;
+    if (bytes) {
+        const char* at = reinterpret_cast<const char*>(data + kBlockHeader);
+        if (fill)
+            bytes->assign(length, *at);
+        else
+            bytes->assign(at, length);
+    }
     return true;
 }
 
@@ -423,9 +432,9 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
         Bytes payload{kEscape0, kEscape1, static_cast<uint8_t>(sig ? Cmd::kSignature : Cmd::kBlock)};
         if (!sig) AppendText(payload, Format("%08u", i), 8, '0');
         const Bytes frame = BuildFrame(payload);
-        answer.resize(1 + kBlockHeader + length + kBlockTrailer + 2);
+        answer.resize(1 + kBlockHeader + std::max<size_t>(length, 1) + kBlockTrailer + 2);
         bool any = false, good = false;
-        std::string_view bytes;
+        std::string& bytes = block_;
         for (int attempt = 0; attempt < kBlockAttempts && !good; ++attempt) {
             if (!BeginExchange()) continue;
             chunked_ = attempt == 0;
@@ -434,9 +443,11 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
                 got = ReadBytes(answer.data(), 1, kBlockFirstByteMs, kByteGapMs);
                 if (got == 1 && answer[0] == kAck) {
                     got += ReadBytes(answer.data() + 1, kBlockHeader, kByteGapMs, kByteGapMs);
-                    // The length the printer announces decides how much follows, within bounds.
-                    const size_t announced = got == 1 + kBlockHeader ? Le16(answer.data() + 5) : 0;
-                    if (got == 1 + kBlockHeader && announced <= length) {
+                    // The length the printer announces decides how much follows, within bounds;
+                    // a filled block carries one byte.
+                    const uint16_t field = got == 1 + kBlockHeader ? Le16(answer.data() + 5) : 0;
+                    const size_t announced = (field & kFillFlag) ? 1 : field;
+                    if (got == 1 + kBlockHeader && announced <= std::max<size_t>(length, 1)) {
                         const size_t rest = announced + kBlockTrailer + 2;
                         got += ReadBytes(answer.data() + got, rest, kByteGapMs, kByteGapMs);
                         const size_t body = kBlockHeader + announced + kBlockTrailer;
@@ -457,7 +468,7 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
         }
         if (!good) return any ? 21 : 8;
         if (sig) {
-            signature->assign(bytes.data(), bytes.size());
+            *signature = bytes;
         } else if (!sink(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
             return 19;
         }

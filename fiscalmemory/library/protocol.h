@@ -135,9 +135,11 @@ using Progress = std::function<bool(long long done, long long expected)>;
 
 // A frame of the printer's command set: STX, NB, ESC, escape bytes, parameters, sum.
 Bytes BuildFrame(const Bytes& escape_and_params);
+// Bit 15 of a block's length: the block is that many copies of the one byte it carries (an
+// erased stretch of memory goes as a few bytes).
+constexpr uint16_t kFillFlag = 0x8000;
 // Checks the block answer data (number, length, bytes, CRC-32): true and the bytes when right.
-bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length,
-                std::string_view* bytes);
+bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string* bytes);
 // Decodes the data of the open command's answer (16 bytes).
 bool ParseDownloadInfo(const uint8_t* data, size_t size, DownloadInfo* info);
 // The 22 parameter bytes of the open command.
@@ -219,6 +221,7 @@ private:
     bool answered_ = false;
     bool chunked_ = false;  // block bodies read in pieces (first attempt of a block)
     bool own_link_ = false; // link_ came from the caller
+    std::string block_;     // the bytes of the block being read
 };
 
 }  // namespace ordavo::mfd

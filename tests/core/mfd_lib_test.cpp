@@ -45,9 +45,16 @@ TEST(MfdProtocol, FrameIsLikeEveryOtherCommand) {
 
 TEST(MfdProtocol, BlockAnswersAreCheckedWhole) {
     const Bytes good = Block(7, "abcdef");
-    std::string_view bytes;
+    std::string bytes;
     ASSERT_TRUE(ParseBlock(good.data(), good.size(), 7, 6, &bytes));
     EXPECT_EQ(bytes, "abcdef");
+    // A filled block: 4096 bytes 0xFF carried as one.
+    Bytes fill{9, 0, 0, 0, 0x00, 0x10 | 0x80, 0xFF};
+    const uint32_t crc = BlockCrc(fill.data(), fill.size());
+    for (int i = 0; i < 4; ++i) fill.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+    ASSERT_TRUE(ParseBlock(fill.data(), fill.size(), 9, 4096, &bytes));
+    EXPECT_EQ(bytes, std::string(4096, '\xFF'));
+    EXPECT_FALSE(ParseBlock(fill.data(), fill.size(), 9, 4095, nullptr));
     struct Case {
         const char* what;
         Bytes b;

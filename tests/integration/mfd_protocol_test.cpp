@@ -125,6 +125,19 @@ TEST_F(Protocol, ProgressGrowsToWhatWasExpected) {
     EXPECT_EQ(seen.back().first, expected);
 }
 
+TEST_F(Protocol, ErasedSectorsTravelAsFilledBlocks) {
+    DownloadRequest r;
+    r.content = Content::kAuditAddresses;
+    r.range = RangeKind::kAddress;
+    r.first = "0";
+    r.last = "6";
+    std::string sectors;
+    const uint64_t before = session_->BytesMoved();
+    ASSERT_EQ(session_->Download(r, mfd::MemorySink(sectors)), 0);
+    EXPECT_EQ(sectors, fm::AuditFileHead() + sim::IdentityRecord(state_));
+    EXPECT_LT(session_->BytesMoved() - before, 12000u);  // 129 blocks, the 128 erased ones of 17 bytes
+}
+
 TEST_F(Protocol, TextAnswersOfTheCommandSet) {
     // The audit memory through the port, "62 95 98": status first, text up to ETX.
     std::string text;
