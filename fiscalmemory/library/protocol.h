@@ -87,6 +87,17 @@ struct DownloadRequest {
     bool sign = false;       // also fetch the signature (Download's `signature`)
 };
 
+// A request for `content` over a range (the whole memory by default).
+inline DownloadRequest RequestOf(Content content, RangeKind range = RangeKind::kWhole, std::string first = {},
+                                 std::string last = {}) {
+    DownloadRequest r;
+    r.content = content;
+    r.range = range;
+    r.first = std::move(first);
+    r.last = std::move(last);
+    return r;
+}
+
 // The printer's answer to the open command.
 struct DownloadInfo {
     uint8_t reason = 0;          // 0 accepted; else why not (OpenReason)

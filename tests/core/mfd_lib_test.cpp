@@ -104,11 +104,7 @@ TEST(MfdProtocol, DownloadInfoMustDescribeItsBlocks) {
 }
 
 TEST(MfdProtocol, OpenParametersCarryTheRange) {
-    DownloadRequest r;
-    r.content = Content::kAuditJournal;
-    r.range = RangeKind::kDate;
-    r.first = "011226";
-    r.last = "31122026";
+    DownloadRequest r = RequestOf(Content::kAuditJournal, RangeKind::kDate, "011226", "31122026");
     r.sign = true;
     const Bytes p = OpenParameters(r);
     EXPECT_EQ(std::string(p.begin() + 3, p.end()), "A10112202631122026000R1");

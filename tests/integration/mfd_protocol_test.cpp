@@ -60,11 +60,7 @@ TEST_F(Protocol, ThePrinterRefusesWhatItCannotPrepare) {
         {static_cast<Content>('Z'), RangeKind::kWhole, "", "", 0, 11},
     };
     for (const Case& c : cases) {
-        DownloadRequest r;
-        r.content = c.content;
-        r.range = c.range;
-        r.first = c.first;
-        r.last = c.last;
+        DownloadRequest r = mfd::RequestOf(c.content, c.range, c.first, c.last);
         r.user = c.user;
         DownloadInfo info;
         EXPECT_EQ(session_->OpenDownload(r, &info), c.code) << static_cast<char>(c.content) << " " << c.first;
@@ -126,11 +122,7 @@ TEST_F(Protocol, ProgressGrowsToWhatWasExpected) {
 }
 
 TEST_F(Protocol, ErasedSectorsTravelAsFilledBlocks) {
-    DownloadRequest r;
-    r.content = Content::kAuditAddresses;
-    r.range = RangeKind::kAddress;
-    r.first = "0";
-    r.last = "6";
+    const DownloadRequest r = mfd::RequestOf(Content::kAuditAddresses, RangeKind::kAddress, "0", "6");
     std::string sectors;
     const uint64_t before = session_->BytesMoved();
     ASSERT_EQ(session_->Download(r, mfd::MemorySink(sectors)), 0);
