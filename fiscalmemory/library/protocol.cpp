@@ -274,10 +274,11 @@ size_t Session::ReadBytes(uint8_t* out, size_t size, int first_byte_ms, int gap_
                 return got;  // short: the caller drains the line and asks again
             }
             got += want;
+            if (Tick(got)) break;
         }
         while (got < size) {
             const int64_t left = deadline - NowMs();
-            if (left <= 0) break;
+            if (left <= 0 || Tick(got)) break;
             if (link_->Read(out + got, 1, static_cast<int>(std::min<int64_t>(left, 1000)))) {
                 ++got;
                 deadline = NowMs() + gap_ms;
@@ -290,6 +291,14 @@ size_t Session::ReadBytes(uint8_t* out, size_t size, int first_byte_ms, int gap_
 
 void Session::Drain() {
     if (!link_ || per_command_) return;
+    // A cancel does not cut the drain short: the line must be quiet before the next command.
+    const bool ticking = ticking_;
+    ticking_ = false;
+    struct Restore {
+        bool& on;
+        bool was;
+        ~Restore() { on = was; }
+    } restore{ticking_, ticking};
     uint8_t scratch[256];
     const int64_t limit = NowMs() + kDrainLimitMs;
     while (NowMs() < limit) {
@@ -414,13 +423,35 @@ int Session::OpenDownload(const DownloadRequest& r, DownloadInfo* info) {
 }
 
 bool Session::Cancelled(long long done, long long expected) {
+    if (cancelled_) return true;
+    if (done <= reported_) return false;  // nothing new; never backwards
+    reported_ = done;
     if (progress_ && progress_(done, expected)) cancelled_ = true;
     return cancelled_;
 }
 
+// During a block: the caller hears about the bytes coming in at least every kTickMs, so that
+// a slow line neither freezes it nor keeps it from cancelling.
+bool Session::Tick(size_t more) {
+    if (!ticking_) return false;
+    if (cancelled_) return true;
+    const int64_t now = NowMs();
+    if (now - last_tick_ < kTickMs) return false;
+    last_tick_ = now;
+    return Cancelled(tick_done_ + static_cast<long long>(more), tick_expected_);
+}
+
 int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string* signature) {
     const long long expected = static_cast<long long>(info.size) + (signature ? info.signature_size : 0);
+    reported_ = -1;
     if (Cancelled(0, expected)) return 20;
+    ticking_ = true;
+    struct Ticking {
+        bool& on;
+        ~Ticking() { on = false; }
+    } ticking{ticking_};
+    tick_expected_ = expected;
+    last_tick_ = NowMs();
     Bytes answer;
     long long done = 0;
     const uint32_t parts = info.blocks + (signature && info.signed_content ? 1 : 0);
@@ -435,7 +466,8 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
         answer.resize(1 + kBlockHeader + std::max<size_t>(length, 1) + kBlockTrailer + 2);
         bool any = false, good = false;
         std::string& bytes = block_;
-        for (int attempt = 0; attempt < kBlockAttempts && !good; ++attempt) {
+        tick_done_ = done;
+        for (int attempt = 0; attempt < kBlockAttempts && !good && !cancelled_; ++attempt) {
             if (!BeginExchange()) continue;
             chunked_ = attempt == 0;
             size_t got = 0;
@@ -466,6 +498,7 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
             any = any || got > 0;
             if (!good && got > 0) Drain();
         }
+        if (cancelled_) return 20;
         if (!good) return any ? 21 : 8;
         if (sig) {
             *signature = bytes;

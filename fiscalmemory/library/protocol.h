@@ -216,6 +216,7 @@ private:
     bool BeginExchange();
     void EndExchange();
     bool Cancelled(long long done, long long expected);
+    bool Tick(size_t more);
     void Note(uint8_t ack, uint8_t st1, uint8_t st2);
 
     std::string port_;
@@ -233,6 +234,10 @@ private:
     bool chunked_ = false;  // block bodies read in pieces (first attempt of a block)
     bool own_link_ = false; // link_ came from the caller
     std::string block_;     // the bytes of the block being read
+    static constexpr int kTickMs = 100;
+    bool ticking_ = false;
+    long long tick_done_ = 0, tick_expected_ = 0, reported_ = -1;
+    int64_t last_tick_ = 0;
 };
 
 }  // namespace ordavo::mfd

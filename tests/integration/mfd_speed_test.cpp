@@ -70,6 +70,28 @@ TEST_F(Speed, PrinterIsBackAt9600AfterAFailedDownload) {
     EXPECT_NE(sim_->process().Errors().find("back to 9600 baud"), std::string::npos);
 }
 
+std::vector<long long> g_seen;
+int CancelInTheFirstBlock(long long done, long long, void*) {
+    g_seen.push_back(done);
+    return done >= 512 ? 1 : 0;
+}
+
+// At 9600 baud a block takes seconds: the caller hears of the bytes coming in while it flows,
+// and can cancel in the middle of it.
+TEST_F(Speed, ProgressWhileABlockFlowsAndCancelInside) {
+    Start({"--pace"});
+    lib_.TalvSetProgressCallback(CancelInTheFirstBlock, nullptr);
+    g_seen.clear();
+    EXPECT_EQ(lib_.TalvDownloadMFD(sim_->path().c_str(), dir_.File("a.mra").c_str(), "0", "", "", ""), 20);
+    lib_.TalvSetProgressCallback(nullptr, nullptr);
+    ASSERT_GE(g_seen.size(), 3u);
+    EXPECT_EQ(g_seen.front(), 0);
+    EXPECT_GE(g_seen.back(), 512);
+    EXPECT_LT(g_seen.back(), 4096);  // before the first block was whole
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("a.mra")));
+    EXPECT_EQ(Serial(), 0) << sim_->process().Errors();  // the download was ended: the printer answers at once
+}
+
 // Exchange() sends any command; the printed documents land in the journal with their text.
 TEST_F(Speed, PrintedDocumentsAndTheZValidationText) {
     Start({});
