@@ -1,6 +1,5 @@
 // The fiscal-memory window's commands of the audit-report diagnosis (32788) and the download
 // in parts (32834).
-#include <QMessageBox>
 #include <new>
 
 #include "engine/env.h"
@@ -17,10 +16,7 @@ constexpr int kDiagnosisCommand = 32788;
 constexpr int kDownloadInPartsCommand = 32834;
 constexpr int kNoTxtFile = 33001;  // "No fue posible abrir el archivo .txt"
 
-void Warn(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStr(IDS_ORDAVO), text, QMessageBox::Ok, DialogParent(parent));
-    box.exec();
-}
+void Warn(MfdContext& ctx, const std::string& text) { ctx.Message(text, "", MsgButtons::Ok, MsgIcon::Exclamation); }
 
 void DiagnoseAuditReport(MfdContext& ctx) {
     // The serial number, when the printer gives it, only names the report proposed.
@@ -37,10 +33,10 @@ void DiagnoseAuditReport(MfdContext& ctx) {
             ctx.OfferToOpen(run.output_path);
             break;
         case DiagnosisRun::Status::ReportUnreadable:
-            Warn(ctx.Window(), QStr(kNoTxtFile) + "\n" + QPath(report) + ": " + Q(run.error));
+            Warn(ctx, Str(kNoTxtFile) + "\n" + report + ": " + run.error);
             break;
         case DiagnosisRun::Status::OutputNotWritten:
-            Warn(ctx.Window(), QStr(IDS_NO_CREAR_ARCHIVO) + "\n" + QPath(run.output_path) + ": " + Q(run.error));
+            Warn(ctx, Str(IDS_NO_CREAR_ARCHIVO) + "\n" + run.output_path + ": " + run.error);
             break;
     }
 }
@@ -50,7 +46,7 @@ void OpenDownloadInParts(MfdContext& ctx) {
     try {
         dlg = new DialogDownloadInParts(ctx.Window());
     } catch (const std::bad_alloc&) {
-        Warn(ctx.Window(), "Error Creating Dialog Object");
+        Warn(ctx, "Error Creating Dialog Object");
         return;
     }
     // Modeless, over the fiscal-memory window; gone when closed.

@@ -95,6 +95,16 @@ public:
     void OfferToOpen(const std::string& path) override { offered.push_back(path); }
     std::string& Brand() override { return brand; }
     std::string& Model() override { return model; }
+    bool LoadFiscalLibrary(FiscalLibrary&, bool) override { return false; }
+    int RunLibraryCall(FiscalLibrary&, const std::string&, const std::function<int()>& call) override { return call(); }
+    std::string FetchPublicKey(const std::string&, FiscalLibrary&, const std::string&, bool) override { return ""; }
+    void ValidateSignedFile(const std::string&, const std::string&) override {}
+    void SignedDownloadTail(const std::string&, FiscalLibrary&, const std::string&, bool) override {}
+    bool Message(const std::string& text, const std::string&, MsgButtons, MsgIcon) override {
+        messages.push_back(text);
+        return true;
+    }
+    std::vector<std::string> messages;
 
     QWidget* window;
     std::string serial = "TV0000000042";
