@@ -14,6 +14,7 @@
 #include "engine/util.h"
 #include "fiscalmemory/core/audit_file.h"
 #include "fiscalmemory/core/journal.h"
+#include "fiscalmemory/core/library_loader.h"
 #include "fiscalmemory/gui/mfd_commands.h"
 #include "pdf417/gui/pdf_capture.h"
 #include "pdf417/gui/serial_config_dlg.h"
@@ -61,8 +62,20 @@ public:
     void OfferToOpen(const std::string& path) override { offered.push_back(path); }
     std::string& Brand() override { return brand; }
     std::string& Model() override { return model; }
+    bool LoadFiscalLibrary(FiscalLibrary& library, bool complain) override { return library.Load(LibraryName()); }
+    int RunLibraryCall(FiscalLibrary&, const std::string&, const std::function<int()>& call) override { return call(); }
+    std::string FetchPublicKey(const std::string&, FiscalLibrary&, const std::string&, bool) override { return "Error!"; }
+    void ValidateSignedFile(const std::string&, const std::string&) override {}
+    void SignedDownloadTail(const std::string&, FiscalLibrary& library, const std::string&, bool) override {
+        library.Release();
+    }
+    bool Message(const std::string& text, const std::string&, MsgButtons, MsgIcon) override {
+        messages.push_back(text);
+        return true;
+    }
 
     QWidget* window = nullptr;
+    std::vector<std::string> messages;
     std::vector<int> results;
     std::vector<std::string> offered;
     std::string brand, model;
