@@ -100,7 +100,8 @@ bool SendPaced(const Reply& reply, const std::function<bool(const uint8_t*, size
     if (!m.pace && m.slow_ms == 0) return put(out.data(), out.size());
     const int64_t start = NowNs();
     for (size_t i = 0; i < out.size(); ++i) {
-        const int64_t due = start + (m.pace ? static_cast<int64_t>(i + 1) * kByteTimeNs : 0) +
+        const int64_t byte_ns = reply.byte_ns > 0 ? reply.byte_ns : kByteTimeNs;
+        const int64_t due = start + (m.pace ? static_cast<int64_t>(i + 1) * byte_ns : 0) +
                             static_cast<int64_t>(i + 1) * m.slow_ms * 1000000LL;
         if (interrupted(due) || g_stop) return false;
         if (!put(&out[i], 1)) return false;
