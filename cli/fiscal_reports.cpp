@@ -4,12 +4,12 @@
 //
 // Exit status: 0 done; the library's result code (2..22) when it refused, with its message;
 // 1 for "Archivo Invalido" of check; 69 when the library or its function is missing; 64 usage.
-#include <array>
 #include <cstdio>
 
 #include "cli/common.h"
 #include "engine/env.h"
 #include "engine/strings.h"
+#include "fiscalmemory/core/result_messages.h"
 #include "fiscalmemory/core/library_loader.h"
 
 namespace ordavo::cli {
@@ -19,11 +19,9 @@ namespace {
 constexpr int kExitUnavailable = 69;
 
 // The message of a library result code, as the fiscal-memory window shows it.
-const std::string& CodeMessage(int code) {
-    static const std::array<int, 21> kIds = {32999, 33000, 33001, 33002, 33003, 33004, 33017, 33018, 33019, 33020, 33021,
-                                             33022, 33023, 33024, 33025, 33026, 33028, 33029, 33075, 33093, 33102};
-    if (code >= 2 && code <= 22) return Str(kIds[code - 2]);
-    return Str(IDS_ERROR_OPERACION);
+std::string CodeMessage(int code) {
+    const char* text = LibraryResultText(code);
+    return text ? text : "";
 }
 
 struct Range {

@@ -119,7 +119,7 @@ int DecryptXmlContainer(const std::string& encrypted, const std::string& output)
         EVP_DecryptUpdate(ctx.get(), nullptr, &n, reinterpret_cast<const unsigned char*>(aad.data()),
                           static_cast<int>(aad.size())) != 1)
         return kNotExecuted;
-    OutputFile out;
+    ReportOutput out;
     if (!out.Create(output)) return kOutputError;
     std::string chunk(64 * 1024, '\0'), plain(64 * 1024 + 32, '\0');
     uint64_t left = length;

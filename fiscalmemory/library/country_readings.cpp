@@ -10,7 +10,7 @@ namespace ordavo::mfd {
 int FiscalMemoryHeader(const std::string& input, const std::string& output) {
     fm::FiscalMemory mf;
     if (int rc = LoadFiscalMemory(input, mf); rc != kOk) return rc;
-    OutputFile out;
+    ReportOutput out;
     if (!out.Create(output)) return kTextFileError;
     auto line = [&](const std::string& s) {
         out.Write(s);
@@ -38,7 +38,7 @@ int FiscalMemoryXml(const std::string& input, const std::string& output, const s
     if (a > b) return kDateOrder;
     fm::FiscalMemory mf;
     if (int rc = LoadFiscalMemory(input, mf); rc != kOk) return rc;
-    OutputFile out;
+    ReportOutput out;
     if (!out.Create(output)) return kOutputError;
     auto attr = [](const std::string& s) {
         std::string r;
@@ -78,7 +78,7 @@ std::string ShortDate(const std::string& date) {
 }
 
 TempDownload::TempDownload(const std::string& beside, const char* extension)
-    : path_(OutputFile::TempPathFor(beside) + extension) {}
+    : path_(TempPathBeside(beside) + extension) {}
 
 TempDownload::~TempDownload() { ::unlink(path_.c_str()); }
 

@@ -31,7 +31,7 @@ public:
     int End() override { return out_.Commit() ? kOk : kOutputError; }
 
 private:
-    OutputFile out_;
+    ReportOutput out_;
 };
 
 // --------------------------------------------------------------------------- XML
@@ -136,7 +136,7 @@ public:
     }
 
 private:
-    OutputFile out_;
+    ReportOutput out_;
     std::string line_;
 };
 
@@ -234,7 +234,7 @@ public:
 
     int Begin(const std::string& output, const AuditSource& src, const Selection& sel) override {
         path_ = output;
-        temp_ = OutputFile::TempPathFor(output);
+        temp_ = TempPathBeside(output);
         if (sqlite3_open_v2(temp_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
             return kDatabaseError;
         // The file is private until it is complete: no rollback journal is needed; the whole
@@ -310,7 +310,7 @@ public:
             return kDatabaseError;
         }
         if (!Close(false)) return kDatabaseError;
-        return OutputFile::Publish(temp_, path_) ? kOk : kOutputError;
+        return PublishTemp(temp_, path_) ? kOk : kOutputError;
     }
 
 private:

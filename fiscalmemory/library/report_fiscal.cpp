@@ -15,7 +15,7 @@ using fm::FiscalMemory;
 using fm::JournalDocument;
 using fm::ZReduction;
 
-void Line(OutputFile& out, const std::string& s) {
+void Line(ReportOutput& out, const std::string& s) {
     out.Write(s);
     out.Write("\r\n");
 }
@@ -45,7 +45,7 @@ int FiscalMemoryReport(const std::string& input, const std::string& output, cons
     }
     FiscalMemory mf;
     if (int rc = LoadFiscalMemory(input, mf); rc != kOk) return rc;
-    OutputFile out;
+    ReportOutput out;
     if (!out.Create(output)) return kTextFileError;
 
     Line(out, simplified ? "LECTURA DE LA MEMORIA FISCAL SIMPLIFICADA" : "LECTURA DE LA MEMORIA FISCAL");
@@ -137,7 +137,7 @@ int TypeERecords(const std::string& input, const std::string& output, const std:
     };
     std::string range = sel == 'T' ? std::string(16, '0') : Num(a, 8) + Num(b, 8);
 
-    OutputFile out;
+    ReportOutput out;
     long counts[3] = {0, 0, 0};
     std::string serial;
     if (source == "0") {
@@ -212,7 +212,7 @@ int IdentifyAuditFile(const std::string& audit, const std::string& output) {
             ++reductions;
         }
     }
-    OutputFile out;
+    ReportOutput out;
     if (!out.Create(output)) return kTextFileError;
     Line(out, "IDENTIFICACION DE LA MEMORIA DE AUDITORIA");
     Line(out, "Archivo:               " + audit);

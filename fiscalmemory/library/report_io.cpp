@@ -121,62 +121,15 @@ bool AuditSource::Next(fm::JournalDocument& doc) {
 
 // ------------------------------------------------------------------------------ output
 
-OutputFile::~OutputFile() { Discard(); }
-
-std::string OutputFile::TempPathFor(const std::string& path) {
+std::string TempPathBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    return dir + "." + base + ".part" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
-bool OutputFile::Create(const std::string& path) {
-    Discard();
-    path_ = path;
-    temp_ = TempPathFor(path);
-    file_ = std::fopen(temp_.c_str(), "wb");
-    failed_ = file_ == nullptr;
-    buffer_.clear();
-    buffer_.reserve(kFlushAt + 4096);
-    return file_ != nullptr;
-}
-
-void OutputFile::Flush() {
-    if (!buffer_.empty() && file_ && !failed_) {
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
-    }
-    buffer_.clear();
-}
-
-void OutputFile::Write(std::string_view bytes) {
-    buffer_.append(bytes);
-    if (buffer_.size() >= kFlushAt) Flush();
-}
-
-bool OutputFile::Commit() {
-    if (!file_) return false;
-    Flush();
-    if (std::fflush(file_) != 0) failed_ = true;
-    if (!failed_ && ::fsync(::fileno(file_)) != 0) failed_ = true;
-    if (std::fclose(file_) != 0) failed_ = true;
-    file_ = nullptr;
-    if (failed_ || ::rename(temp_.c_str(), path_.c_str()) != 0) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-        return false;
-    }
-    temp_.clear();
-    return true;
-}
-
-void OutputFile::Discard() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-}
-
-bool OutputFile::Publish(const std::string& temp, const std::string& path) {
+bool PublishTemp(const std::string& temp, const std::string& path) {
     int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
     bool ok = fd >= 0 && ::fsync(fd) == 0;
     if (fd >= 0) ::close(fd);

@@ -11,6 +11,7 @@
 
 #include "fiscalmemory/core/journal.h"
 #include "fiscalmemory/core/mf_file.h"
+#include "fiscalmemory/library/output_file.h"
 
 namespace ordavo::mfd {
 
@@ -87,35 +88,40 @@ private:
     fm::JournalDocument first_;
 };
 
-// An output file written under a temporary name beside it and renamed over the final name by
-// Commit, so that a failed conversion leaves no half-written file and an old file stays whole.
-class OutputFile {
+// A report's output: written through a buffer into an OutputFile (a temporary beside the final
+// name, renamed over it by Commit), so that a failed conversion leaves no half-written file and
+// an old file stays whole.
+class ReportOutput {
 public:
-    OutputFile() = default;
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool Create(const std::string& path);
-    void Write(std::string_view bytes);
-    void Put(char c) { buffer_.push_back(c); if (buffer_.size() >= kFlushAt) Flush(); }
+    bool Create(const std::string& path) {
+        buffer_.clear();
+        return file_.Create(path);
+    }
+    void Write(std::string_view bytes) {
+        buffer_.append(bytes);
+        if (buffer_.size() >= kFlushAt) Flush();
+    }
     // Flushes, syncs and renames; false (and nothing left behind) when any write failed.
-    bool Commit();
-    void Discard();
-    const std::string& temp_path() const { return temp_; }
-
-    // A temporary name beside `path` (for writers that create their file themselves).
-    static std::string TempPathFor(const std::string& path);
-    // Syncs and renames a file written under a temporary name; removes it on failure.
-    static bool Publish(const std::string& temp, const std::string& path);
+    bool Commit() {
+        Flush();
+        return !failed_ && file_.Commit();
+    }
 
 private:
     static constexpr size_t kFlushAt = 256 * 1024;
-    void Flush();
-    std::FILE* file_ = nullptr;
-    std::string path_, temp_, buffer_;
+    void Flush() {
+        if (!buffer_.empty() && !file_.Write(buffer_.data(), buffer_.size())) failed_ = true;
+        buffer_.clear();
+    }
+    OutputFile file_;
+    std::string buffer_;
     bool failed_ = false;
 };
+
+// For writers that create their file themselves (SQLite): a temporary name beside `path`, and
+// the step that syncs it and renames it over `path` (removing it on failure).
+std::string TempPathBeside(const std::string& path);
+bool PublishTemp(const std::string& temp, const std::string& path);
 
 // Report texts.
 void AppendMoney(std::string& out, int64_t cents);  // "-1234.56"

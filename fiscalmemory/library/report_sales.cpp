@@ -95,7 +95,7 @@ public:
 
 private:
     bool rd_;
-    OutputFile out_;
+    ReportOutput out_;
     std::array<int64_t, fm::kJournalRates> rates_{};
     int64_t exempt_ = 0, discount_ = 0, surcharge_ = 0, total_ = 0;
     std::array<long, 3> count_{};

@@ -50,7 +50,7 @@ size_t Count(const std::string& text, const std::string& what) {
 // No temporary output files left in the directory.
 bool NoTemporaries(const std::string& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().filename().string().find(".tmp") != std::string::npos) return false;
+        if (e.path().filename().string().find(".part") != std::string::npos) return false;
     return true;
 }
 
