@@ -1,6 +1,7 @@
 // Entry points of the fiscal-memory library with C linkage: conversions of stored files, key
 // tools, the decryption of the printers' XML, and the readings of the menus "PA 0421-06" and
 // "Panamá". A null pointer where a text is expected is "syntax incorrect" (9).
+#include <cstring>
 #include <string>
 
 #include "fiscalmemory/library/aes_container.h"
@@ -37,6 +38,12 @@ int ByDate(const char* audit, const char* output, const char* first, const char*
 int Whole(const char* audit, const char* output, ReportKind kind) {
     if (!Given({audit, output})) return kSyntax;
     return ConvertAudit(audit, output, kind, Selection{});
+}
+
+// The dates of each menu's readings: DDMMYYYY for "PA 0421-06", DDMMYY for "Panamá".
+bool DatesOfLength(const char* first, const char* last, size_t length) {
+    return std::strlen(first) == length && std::strlen(last) == length && !ShortDate(first).empty() &&
+           !ShortDate(last).empty();
 }
 
 std::string& RememberedPort() {
@@ -168,7 +175,7 @@ int leerEncabezadoMemoriaAuditoria(const char* brand, const char* model, const c
 
 int leerMemoriaFiscalFecha(const char* brand, const char* model, const char* first, const char* last,
                            const char* output) {
-    if (!Given({first, last, output}) || RememberedPort().empty()) return 0;
+    if (!Given({first, last, output}) || RememberedPort().empty() || !DatesOfLength(first, last, 8)) return 0;
     TempDownload mf(output, ".mf");
     if (TalvDownloadMF(RememberedPort().c_str(), mf.path().c_str()) != kOk) return 0;
     return FiscalMemoryReport(mf.path(), output, "D", first, last) == kOk ? 1 : 0;
@@ -176,19 +183,19 @@ int leerMemoriaFiscalFecha(const char* brand, const char* model, const char* fir
 
 int leerMemoriaAuditoriaFecha(const char* brand, const char* model, const char* first, const char* last,
                               const char* output) {
-    if (!Given({first, last, output}) || RememberedPort().empty()) return 0;
+    if (!Given({first, last, output}) || RememberedPort().empty() || !DatesOfLength(first, last, 8)) return 0;
     return AuditByDate(RememberedPort().c_str(), first, last, output, ReportKind::kText) ? 1 : 0;
 }
 
 int leerMemoriaFiscal(const char* port, const char* model, const char* first, const char* last, const char* output) {
-    if (!Given({port, first, last, output})) return 0;
+    if (!Given({port, first, last, output}) || !DatesOfLength(first, last, 6)) return 0;
     TempDownload mf(output, ".mf");
     if (TalvDownloadMF(port, mf.path().c_str()) != kOk) return 0;
     return FiscalMemoryXml(mf.path(), output, first, last) == kOk ? 1 : 0;
 }
 
 int leerMemoriaAuditoria(const char* port, const char* model, const char* first, const char* last, const char* output) {
-    if (!Given({port, first, last, output})) return 0;
+    if (!Given({port, first, last, output}) || !DatesOfLength(first, last, 6)) return 0;
     return AuditByDate(port, first, last, output, ReportKind::kXml) ? 1 : 0;
 }
 

@@ -7,6 +7,7 @@
 #include <libxml/tree.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "engine/codepage.h"
@@ -204,6 +205,15 @@ TEST_F(ReportsSim, CountryMenusReadThePrinter) {
                                                               xml_mf.c_str());
     EXPECT_NE(r & 0xFF, 0);
     EXPECT_EQ(CountElements(xml_mf, "reduccion"), 1);
+    // Each menu its own date form: eight digits for "PA 0421-06", six for "Panamá".
+    std::string other = dir_.File("other.txt");
+    EXPECT_EQ(Fn<decltype(&leerMemoriaFiscalFecha)>("leerMemoriaFiscalFecha")("TALVERON", "Heron 2 TH", d6.c_str(),
+                                                                              d6.c_str(), other.c_str()),
+              0);
+    EXPECT_EQ(Fn<decltype(&leerMemoriaFiscal)>("leerMemoriaFiscal")(port.c_str(), "Heron 4 TH", d8.c_str(), d8.c_str(),
+                                                                    other.c_str()) & 0xFF,
+              0);
+    EXPECT_FALSE(std::filesystem::exists(other));
     // A range without documents is no file.
     std::string none = dir_.File("none.xml");
     EXPECT_EQ(Fn<decltype(&leerMemoriaAuditoria)>("leerMemoriaAuditoria")(port.c_str(), "Heron 4 TH", "010199",
