@@ -42,12 +42,6 @@ void InstallStopSignals() {
     sigdelset(&g_unblocked, SIGHUP);
 }
 
-int64_t NowNs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
-
 int WaitReadable(int fd, int64_t deadline_ns) {
     while (!g_stop) {
         if (deadline_ns >= 0 && deadline_ns - NowNs() <= 0) return 0;

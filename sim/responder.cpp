@@ -1,5 +1,7 @@
 #include "sim/responder.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <iostream>
 
@@ -7,6 +9,13 @@
 #include "sim/line.h"
 
 namespace ordavo::sim {
+
+int64_t NowNs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
 
 Responder::Responder(const Options& options, Printer& printer)
     : o_(options), printer_(printer), rng_(std::random_device{}()) {}

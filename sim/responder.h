@@ -13,6 +13,10 @@
 
 namespace ordavo::sim {
 
+// Monotonic clock, nanoseconds.
+int64_t NowNs();
+
+
 struct Reply {
     Bytes bytes;         // what goes on the line, already cut short by silent-after
     Misbehaviour how;    // the pacing of those bytes
