@@ -89,38 +89,22 @@ long Number(const std::string& text, const char* what) {
     throw Failure{kExitUsage, std::string(what) + ": not a number: " + text};
 }
 
-int RunConversion(Job& job, const std::string& stem) {
+// The conversion functions are named TalvGera + stem + PorCOO/PorData/Total + suffix ("RD" for
+// the Dominican books).
+int RunConversion(Job& job, const std::string& stem, const std::string& suffix) {
     CheckRange(job.range);
     FiscalLibrary lib;
+    auto name = [&](const char* range) { return "TalvGera" + stem + range + suffix; };
     int code;
     if (!job.range.coo.empty()) {
-        auto f = Function<int (*)(const char*, const char*, int, int, int)>(lib, job, ("TalvGera" + stem + "PorCOO" ).c_str());
+        auto f = Function<int (*)(const char*, const char*, int, int, int)>(lib, job, name("PorCOO").c_str());
         code = f(job.input.c_str(), job.out.c_str(), job.range.user, static_cast<int>(Number(job.range.coo[0], "--coo")),
                  static_cast<int>(Number(job.range.coo[1], "--coo")));
     } else if (!job.range.date.empty()) {
-        auto f = Function<int (*)(const char*, const char*, const char*, const char*)>(lib, job, ("TalvGera" + stem + "PorData").c_str());
+        auto f = Function<int (*)(const char*, const char*, const char*, const char*)>(lib, job, name("PorData").c_str());
         code = f(job.input.c_str(), job.out.c_str(), job.range.date[0].c_str(), job.range.date[1].c_str());
     } else {
-        auto f = Function<int (*)(const char*, const char*)>(lib, job, ("TalvGera" + stem + "Total").c_str());
-        code = f(job.input.c_str(), job.out.c_str());
-    }
-    return Outcome(job, code, job.out);
-}
-
-// The RD books put "RD" after the range word: TalvGeraLibroDeVentasPorCOORD.
-int RunConversionRD(Job& job) {
-    CheckRange(job.range);
-    FiscalLibrary lib;
-    int code;
-    if (!job.range.coo.empty()) {
-        auto f = Function<int (*)(const char*, const char*, int, int, int)>(lib, job, "TalvGeraLibroDeVentasPorCOORD");
-        code = f(job.input.c_str(), job.out.c_str(), job.range.user, static_cast<int>(Number(job.range.coo[0], "--coo")),
-                 static_cast<int>(Number(job.range.coo[1], "--coo")));
-    } else if (!job.range.date.empty()) {
-        auto f = Function<int (*)(const char*, const char*, const char*, const char*)>(lib, job, "TalvGeraLibroDeVentasPorDataRD");
-        code = f(job.input.c_str(), job.out.c_str(), job.range.date[0].c_str(), job.range.date[1].c_str());
-    } else {
-        auto f = Function<int (*)(const char*, const char*)>(lib, job, "TalvGeraLibroDeVentasTotalRD");
+        auto f = Function<int (*)(const char*, const char*)>(lib, job, name("Total").c_str());
         code = f(job.input.c_str(), job.out.c_str());
     }
     return Outcome(job, code, job.out);
@@ -143,21 +127,22 @@ void AddFiscalReportCommands(CLI::App& app, Dispatch& d) {
         const char* name;
         const char* help;
         const char* stem;
+        const char* suffix;
     };
     static const Conversion kConversions[] = {
-        {"report", "Audit file (.mra, .mpk, .mfd) into its text, line for line as printed", "Txt"},
-        {"xml", "Audit file into XML", "Xml"},
-        {"db", "Audit file into an SQLite database", "Mdb"},
-        {"sales-book", "Audit file into a sales book", "LibroDeVentas"},
-        {"sales-book-rd", "Audit file into a Dominican sales book", nullptr},
+        {"report", "Audit file (.mra, .mpk, .mfd) into its text, line for line as printed", "Txt", ""},
+        {"xml", "Audit file into XML", "Xml", ""},
+        {"db", "Audit file into an SQLite database", "Mdb", ""},
+        {"sales-book", "Audit file into a sales book", "LibroDeVentas", ""},
+        {"sales-book-rd", "Audit file into a Dominican sales book", "LibroDeVentas", "RD"},
     };
     for (const Conversion& c : kConversions) {
         CLI::App* sub = Sub(fiscal, c.name, c.help, *job);
         sub->add_option("AUDITFILE", job->input, "Audit file")->required();
         sub->add_option("--out", job->out, "Output file")->required();
         AddRange(sub, job->range);
-        std::string stem = c.stem ? c.stem : "";
-        d.On(sub, [job, stem] { return stem.empty() ? RunConversionRD(*job) : RunConversion(*job, stem); });
+        std::string stem = c.stem, suffix = c.suffix;
+        d.On(sub, [job, stem, suffix] { return RunConversion(*job, stem, suffix); });
     }
 
     CLI::App* monthly = Sub(fiscal, "monthly-sales-book", "Several audit files into one monthly sales book", *job);

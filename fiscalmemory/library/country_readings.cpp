@@ -40,20 +40,8 @@ int FiscalMemoryXml(const std::string& input, const std::string& output, const s
     if (int rc = LoadFiscalMemory(input, mf); rc != kOk) return rc;
     ReportOutput out;
     if (!out.Create(output)) return kOutputError;
-    auto attr = [](const std::string& s) {
-        std::string r;
-        for (char c : s) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (c == '&') r += "&amp;";
-            else if (c == '<') r += "&lt;";
-            else if (c == '"') r += "&quot;";
-            else if (u < 0x20 || u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D) r += '?';
-            else r += c;
-        }
-        return r;
-    };
     out.Write("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n");
-    out.Write("<memoria_fiscal version=\"1\" serial=\"" + attr(mf.serial) + "\" modelo=\"" + attr(mf.model) +
+    out.Write("<memoria_fiscal version=\"1\" serial=\"" + XmlEscaped(mf.serial) + "\" modelo=\"" + XmlEscaped(mf.model) +
               "\" fecha_inicial=\"" + DateKeyText(a) + "\" fecha_final=\"" + DateKeyText(b) + "\">\r\n");
     for (const fm::ZReduction& z : mf.reductions) {
         if (z.DateKey() < a || z.DateKey() > b) continue;

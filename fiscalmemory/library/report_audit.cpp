@@ -36,38 +36,16 @@ private:
 
 // --------------------------------------------------------------------------- XML
 
-// Text for an XML attribute or element in Windows-1252: markup characters escaped, bytes that
-// XML 1.0 cannot carry (controls other than tab, CR, LF) and the five code points that
-// Windows-1252 leaves undefined become "?".
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\r': out += "&#13;"; break;
-            case 0x81: case 0x8D: case 0x8F: case 0x90: case 0x9D: out.push_back('?'); break;
-            default:
-                if (c < 0x20 && c != '\t' && c != '\n')
-                    out.push_back('?');
-                else
-                    out.push_back(ch);
-        }
-    }
-}
-
 class XmlReport : public DocumentSink {
 public:
     int Begin(const std::string& output, const AuditSource& src, const Selection& sel) override {
         if (!out_.Create(output)) return kOutputError;
         std::string s = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<memoria_auditoria version=\"1\" serial=\"";
-        AppendEscaped(s, src.serial());
+        AppendXmlEscaped(s, src.serial());
         s += "\" modelo=\"";
-        AppendEscaped(s, src.model());
+        AppendXmlEscaped(s, src.model());
         s += "\" seleccion=\"";
-        AppendEscaped(s, sel.Describe());
+        AppendXmlEscaped(s, sel.Describe());
         s += "\">\r\n";
         out_.Write(s);
         return kOk;
@@ -76,15 +54,15 @@ public:
         std::string& s = line_;
         s.clear();
         s += Format("  <documento tipo=\"%c\" nombre=\"", static_cast<char>(d.kind));
-        AppendEscaped(s, KindName(d.kind));
+        AppendXmlEscaped(s, KindName(d.kind));
         s += Format("\" coo=\"%u\" crz=\"%u\" usuario=\"%d\" fecha=\"%02d/%02d/%04d\" hora=\"%02d:%02d:%02d\">\r\n",
                     d.coo, d.crz, d.user, d.day, d.month, d.year, d.hour, d.minute, d.second);
         int n = 0;
         for (const fm::JournalItem& it : d.items) {
             s += Format("    <item numero=\"%d\" codigo=\"", ++n);
-            AppendEscaped(s, it.code);
+            AppendXmlEscaped(s, it.code);
             s += "\" descripcion=\"";
-            AppendEscaped(s, it.description);
+            AppendXmlEscaped(s, it.description);
             s += Format("\" tasa=\"%d\" cantidad=\"%lld.%03lld\" precio=\"", it.rate,
                         static_cast<long long>(it.quantity / 1000), static_cast<long long>(std::llabs(it.quantity % 1000)));
             AppendMoney(s, it.unit_price);
@@ -94,7 +72,7 @@ public:
         }
         for (const fm::JournalPayment& p : d.payments) {
             s += Format("    <pago medio=\"%d\" descripcion=\"", p.method);
-            AppendEscaped(s, p.description);
+            AppendXmlEscaped(s, p.description);
             s += "\" valor=\"";
             AppendMoney(s, p.value);
             s += "\"/>\r\n";
@@ -124,7 +102,7 @@ public:
         }
         if (!d.text.empty()) {
             s += "    <texto>";
-            AppendEscaped(s, d.text);
+            AppendXmlEscaped(s, d.text);
             s += "</texto>\r\n";
         }
         s += "  </documento>\r\n";

@@ -22,6 +22,18 @@ void Line(ReportOutput& out, const std::string& s) {
 
 std::string Amount(const char* label, int64_t cents) { return PadRight(label, 24) + PadLeft(Money(cents), 18); }
 
+// The figures of a reduction (or of a period's sum): sale, cancellations, discounts,
+// surcharges, exempt and every rate that is not zero.
+void Figures(ReportOutput& out, const ZReduction& z, const char* sale_label) {
+    Line(out, Amount(sale_label, z.day_total));
+    Line(out, Amount("  Anulaciones:", z.cancellations));
+    Line(out, Amount("  Descuentos:", z.discounts));
+    Line(out, Amount("  Recargos:", z.surcharges));
+    Line(out, Amount("  Exento:", z.exempt));
+    for (int r = 0; r < 16; ++r)
+        if (z.rate_totals[r] != 0) Line(out, Amount(Format("  Tasa %02d:", r + 1).c_str(), z.rate_totals[r]));
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ fiscal-memory report
@@ -76,25 +88,13 @@ int FiscalMemoryReport(const std::string& input, const std::string& output, cons
         }
         Line(out, Format("CRZ: %06u  COO: %06u  Fecha: ", z.crz, z.coo) + when);
         Line(out, Amount("  Gran total:", z.grand_total));
-        Line(out, Amount("  Venta del dia:", z.day_total));
-        Line(out, Amount("  Anulaciones:", z.cancellations));
-        Line(out, Amount("  Descuentos:", z.discounts));
-        Line(out, Amount("  Recargos:", z.surcharges));
-        Line(out, Amount("  Exento:", z.exempt));
-        for (int r = 0; r < 16; ++r)
-            if (z.rate_totals[r] != 0) Line(out, Amount(Format("  Tasa %02d:", r + 1).c_str(), z.rate_totals[r]));
+        Figures(out, z, "  Venta del dia:");
         Line(out, std::string(48, '-'));
     }
     Line(out, "");
     Line(out, "TOTAL DEL PERIODO");
     Line(out, PadRight("  Reducciones:", 24) + PadLeft(std::to_string(count), 18));
-    Line(out, Amount("  Venta:", sum.day_total));
-    Line(out, Amount("  Anulaciones:", sum.cancellations));
-    Line(out, Amount("  Descuentos:", sum.discounts));
-    Line(out, Amount("  Recargos:", sum.surcharges));
-    Line(out, Amount("  Exento:", sum.exempt));
-    for (int r = 0; r < 16; ++r)
-        if (sum.rate_totals[r] != 0) Line(out, Amount(Format("  Tasa %02d:", r + 1).c_str(), sum.rate_totals[r]));
+    Figures(out, sum, "  Venta:");
     if (count > 0) Line(out, Amount("  Gran total final:", sum.grand_total));
     return out.Commit() ? kOk : kOutputError;
 }

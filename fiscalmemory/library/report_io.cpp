@@ -159,6 +159,34 @@ void AppendMoney(std::string& out, int64_t cents) {
     while (n) out.push_back(buf[--n]);
 }
 
+// Text for an XML attribute or element in Windows-1252: markup characters escaped, bytes that
+// XML 1.0 cannot carry (controls other than tab, CR, LF) and the five code points that
+// Windows-1252 leaves undefined become "?".
+void AppendXmlEscaped(std::string& out, std::string_view text) {
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\r': out += "&#13;"; break;
+            case 0x81: case 0x8D: case 0x8F: case 0x90: case 0x9D: out.push_back('?'); break;
+            default:
+                if (c < 0x20 && c != '\t' && c != '\n')
+                    out.push_back('?');
+                else
+                    out.push_back(ch);
+        }
+    }
+}
+
+std::string XmlEscaped(std::string_view text) {
+    std::string s;
+    AppendXmlEscaped(s, text);
+    return s;
+}
+
 std::string Money(int64_t cents) {
     std::string s;
     AppendMoney(s, cents);

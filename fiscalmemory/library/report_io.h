@@ -124,6 +124,11 @@ std::string TempPathBeside(const std::string& path);
 bool PublishTemp(const std::string& temp, const std::string& path);
 
 // Report texts.
+// Text for an XML attribute or element in Windows-1252: markup characters escaped, CR as
+// "&#13;", and the bytes XML 1.0 cannot carry (controls other than tab and LF, and the five
+// codes Windows-1252 leaves undefined) as "?".
+void AppendXmlEscaped(std::string& out, std::string_view text);
+std::string XmlEscaped(std::string_view text);
 void AppendMoney(std::string& out, int64_t cents);  // "-1234.56"
 std::string Money(int64_t cents);
 std::string DateText(int year, int month, int day);  // "DD/MM/YYYY"

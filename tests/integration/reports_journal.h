@@ -33,17 +33,23 @@ inline std::string Head(const JournalDocument& d) {
     return "TALVERON        Heron 2 TH           ECF-IF\r\nRIF: J-30123456-7\r\n" + std::string(buf);
 }
 
-// A receipt of `n` items of 1,00 at rate 1 plus one exempt item of 0,50, paid in cash.
-inline JournalDocument Receipt(uint32_t coo, int day, int user = 1, int n = 2, int hour = 10) {
+// A document of December 2026 at the full hour.
+inline JournalDocument Base(DocumentKind kind, uint32_t coo, int day, int hour) {
     JournalDocument d;
-    d.kind = DocumentKind::kReceipt;
+    d.kind = kind;
     d.coo = coo;
     d.crz = 1;
-    d.user = user;
     d.year = 2026;
     d.month = 12;
     d.day = day;
     d.hour = hour;
+    return d;
+}
+
+// A receipt of `n` items of 1,00 at rate 1 plus one exempt item of 0,50, paid in cash.
+inline JournalDocument Receipt(uint32_t coo, int day, int user = 1, int n = 2, int hour = 10) {
+    JournalDocument d = Base(DocumentKind::kReceipt, coo, day, hour);
+    d.user = user;
     d.minute = 15;
     d.second = 30;
     d.text = Head(d) + "       CUPON FISCAL        \r\n";
@@ -63,14 +69,7 @@ inline JournalDocument Receipt(uint32_t coo, int day, int user = 1, int n = 2, i
 }
 
 inline JournalDocument CreditNote(uint32_t coo, int day, int64_t value) {
-    JournalDocument d;
-    d.kind = DocumentKind::kCreditNote;
-    d.coo = coo;
-    d.crz = 1;
-    d.year = 2026;
-    d.month = 12;
-    d.day = day;
-    d.hour = 11;
+    JournalDocument d = Base(DocumentKind::kCreditNote, coo, day, 11);
     d.text = Head(d) + "BOLETA DE CR\xC9" "DITO O D\xC9" "BITO\r\n2\xAAVIA\r\n";
     d.has_totals = true;
     d.rate_totals[0] = value;
@@ -79,14 +78,8 @@ inline JournalDocument CreditNote(uint32_t coo, int day, int64_t value) {
 }
 
 inline JournalDocument Reduction(uint32_t coo, uint32_t crz, int day, int64_t day_total, int64_t grand_total) {
-    JournalDocument d;
-    d.kind = DocumentKind::kReductionZ;
-    d.coo = coo;
+    JournalDocument d = Base(DocumentKind::kReductionZ, coo, day, 23);
     d.crz = crz;
-    d.year = 2026;
-    d.month = 12;
-    d.day = day;
-    d.hour = 23;
     d.minute = 59;
     d.text = Head(d) + "       REDUCCI\xD3N Z        \r\n";
     d.has_totals = true;
@@ -96,14 +89,8 @@ inline JournalDocument Reduction(uint32_t coo, uint32_t crz, int day, int64_t da
 }
 
 inline JournalDocument UserChange(uint32_t coo, int day, int user) {
-    JournalDocument d;
-    d.kind = DocumentKind::kUserChange;
-    d.coo = coo;
+    JournalDocument d = Base(DocumentKind::kUserChange, coo, day, 12);
     d.user = user;
-    d.year = 2026;
-    d.month = 12;
-    d.day = day;
-    d.hour = 12;
     d.text = Head(d) + "ALTERACI\xD3N DE USUARIO\r\n";
     return d;
 }
