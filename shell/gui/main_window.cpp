@@ -12,6 +12,7 @@
 #include "engine/catalog.h"
 #include "engine/env.h"
 #include "engine/strings.h"
+#include "programming/gui/program_machine_dlg.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/settings.h"
@@ -166,6 +167,8 @@ void MainWindow::BuildMenu() {
 void MainWindow::OnCommand(int id) {
     switch (id) {
         case ID_PROGRAMAR_EQUIPO:
+            OpenProgramMachine(this);
+            return;
         case ID_SECUENCIA:
         case ID_CLICHE_GRAFICO:
         case ID_OPERACIONES_ARCHIVOS: {
@@ -173,8 +176,7 @@ void MainWindow::OnCommand(int id) {
             if (it != WindowOpeners().end()) {
                 it->second(this);
             } else {
-                static const std::map<int, int> kTextOf = {{ID_PROGRAMAR_EQUIPO, IDS_MENU_PROGRAMAR_EQUIPO},
-                                                           {ID_SECUENCIA, IDS_MENU_SECUENCIA},
+                static const std::map<int, int> kTextOf = {{ID_SECUENCIA, IDS_MENU_SECUENCIA},
                                                            {ID_CLICHE_GRAFICO, IDS_MENU_CLICHE_GRAFICO},
                                                            {ID_OPERACIONES_ARCHIVOS, IDS_MENU_OPERACIONES_ARCHIVOS}};
                 ShowNotAvailable(this, QStr(kTextOf.at(id)));

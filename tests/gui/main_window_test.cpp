@@ -356,8 +356,16 @@ private slots:
         WriteBytes(app.File("comandos_vn.xml"), kCatalog);
         MainWindow w;
         QVERIFY(w.Start());
+        // "Programar Equipo" opens the programming wizard.
+        QString wizard;
+        WhenModal<QDialog>([&](QDialog* d) {
+            wizard = d->objectName() + " " + d->windowTitle();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 108));
+        QCOMPARE(wizard, QString("ProgramMachineDlg Programar Equipo"));
         // Windows that come later say so.
-        for (int id : {108, 112, 111, 109}) {
+        for (int id : {112, 111, 109}) {
             QString text;
             WhenModal<QDialog>([&](QDialog* d) {
                 if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
