@@ -8,7 +8,13 @@
 #include <map>
 #include <string>
 
+#include "engine/ui.h"
+
 class QWidget;
+
+namespace ordavo {
+class FiscalLibrary;
+}
 
 namespace ordavo::gui {
 
@@ -30,6 +36,29 @@ public:
     // The brand and model typed in the connection checks, kept for the life of the window.
     virtual std::string& Brand() = 0;
     virtual std::string& Model() = 0;
+
+    // Loads the library LibraryName() names into `library`. When it does not load: false,
+    // after "No fué posible carregar la DLL" when `complain`.
+    virtual bool LoadFiscalLibrary(FiscalLibrary& library, bool complain) = 0;
+    // Runs one call into the library while the user waits: under the progress window with its
+    // " Cancelar " button when the library reports progress (TalvSetProgressCallback; Cancel
+    // makes the library stop with 20), else under the wait window. `message` is the wait text
+    // (empty: "Por favor, aguarde.....").
+    virtual int RunLibraryCall(FiscalLibrary& library, const std::string& message, const std::function<int()>& call) = 0;
+    // Downloads the printer's public key (asking where when `ask`, else beside `file`, named
+    // after the serial): the key's path, or kNoKey ("Error!") when there is none.
+    virtual std::string FetchPublicKey(const std::string& serial, FiscalLibrary& library, const std::string& file,
+                                       bool ask) = 0;
+    // Checks a signed file against a key (asking for another key when that one cannot be read)
+    // and says "Archivo Valido" or "Archivo Invalido".
+    virtual void ValidateSignedFile(const std::string& file, const std::string& key) = 0;
+    // After a signed download: the public key, the check, and the key removed again when the
+    // user did not want it. Releases `library`.
+    virtual void SignedDownloadTail(const std::string& serial, FiscalLibrary& library, const std::string& file,
+                                    bool public_key_wanted) = 0;
+    // A message box over the window; true for OK / Yes.
+    virtual bool Message(const std::string& text, const std::string& caption = "", MsgButtons buttons = MsgButtons::Ok,
+                         MsgIcon icon = MsgIcon::None) = 0;
 };
 
 using MfdCommand = std::function<void(MfdContext&)>;
@@ -39,5 +68,7 @@ using MfdCommandTable = std::map<int, MfdCommand>;
 void AddReportCommands(MfdCommandTable& table);     // fiscalmemory/gui/report_commands.cpp
 void AddDiagnosisCommands(MfdCommandTable& table);  // fiscalmemory/gui/diagnosis_commands.cpp
 void AddPdf417Commands(MfdCommandTable& table);     // pdf417/gui/pdf417_commands.cpp
+// The window's own downloads, signature checks and status (fiscalmemory/gui/mfd_download_commands.cpp).
+void AddDownloadCommands(MfdCommandTable& table);
 
 }  // namespace ordavo::gui

@@ -364,8 +364,16 @@ private slots:
         });
         QVERIFY(Choose(w, 108));
         QCOMPARE(wizard, QString("ProgramMachineDlg Programar Equipo"));
+        // "Operaciones con Archivos" opens the fiscal-memory window, modally.
+        bool fiscal_window = false;
+        WhenModal<QDialog>([&](QDialog* d) {
+            fiscal_window = d->objectName() == "MFDDialog" && d->windowTitle() == "Operaciones con Archivos";
+            d->reject();
+        });
+        QVERIFY(Choose(w, 109));
+        QVERIFY(fiscal_window);
         // Windows that come later say so.
-        for (int id : {112, 111, 109}) {
+        for (int id : {112, 111}) {
             QString text;
             WhenModal<QDialog>([&](QDialog* d) {
                 if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
