@@ -56,11 +56,19 @@ std::string Format(const char* fmt, ...) {
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     if (from.empty()) return;
-    size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
+    size_t pos = text.find(from);
+    if (pos == std::string::npos) return;
+    // One pass into a new text: replacing in place moves the whole tail at every match.
+    std::string out;
+    out.reserve(to.size() > from.size() ? text.size() + text.size() / 8 : text.size());
+    size_t start = 0;
+    for (; pos != std::string::npos; pos = text.find(from, start)) {
+        out.append(text, start, pos - start);
+        out.append(to);
+        start = pos + from.size();
     }
+    out.append(text, start, std::string::npos);
+    text.swap(out);
 }
 
 std::string HexBytes(const uint8_t* data, size_t length) {
@@ -133,14 +141,48 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return false;
-    out = ss.str();
+bool ReadRegularFile(const std::string& path, std::string& out, std::string* error) {
+    auto fail = [&](int e, const char* what) {
+        if (error) *error = path + ": " + (what ? std::string(what) : std::string(std::strerror(e)));
+        errno = e;
+        return false;
+    };
+    // Non-blocking, so that a FIFO without a writer does not hold the program at the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return fail(errno, nullptr);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return fail(e, nullptr);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return fail(EISDIR, nullptr);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(EINVAL, "not a regular file (a FIFO, a device or a socket)");
+    }
+    std::string text;
+    text.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(fd);
+            return fail(e, nullptr);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    out = std::move(text);
     return true;
 }
+
+bool ReadWholeFile(const std::string& path, std::string& out) { return ReadRegularFile(path, out, nullptr); }
 
 }  // namespace ordavo

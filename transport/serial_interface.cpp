@@ -91,6 +91,7 @@ void WinSerialInterface::ReleaseHandle() {
 int WinSerialInterface::Open(int baud_rate) {
     if (fd_ >= 0) Close();
     last_error_.clear();
+    link_lost_ = false;
 
     const std::string name = port_name_;
     const std::string path = DevicePath(name);
@@ -108,7 +109,12 @@ int WinSerialInterface::Open(int baud_rate) {
     // hang: every wait goes through poll() with the port's own time-outs.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        Fail(path, errno);
+        int e = errno;
+        // TIOCEXCL of another opener answers EBUSY: say what it means.
+        if (e == EBUSY)
+            Fail(path + ": the port is in use", e);
+        else
+            Fail(path, e);
         return 0;
     }
     fd_ = fd;
@@ -248,6 +254,10 @@ int WinSerialInterface::Read(uint8_t* buffer, int count, int timeout_ms) {
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         // End of file or EIO: the device went away (a pseudo-terminal whose other side closed,
         // an unplugged adapter). Waiting longer cannot bring bytes.
+        Fail(open_port_name_.empty() ? std::string(port_name_) : open_port_name_,
+             n == 0 ? 0 : errno);
+        if (n == 0) last_error_ += ": end of file (the device went away)";
+        link_lost_ = true;
         return 0;
     }
     return 1;

@@ -80,6 +80,7 @@ bool SocketInterface::ParsePeer(const std::string& text, std::string* host, int*
 int SocketInterface::Open(int baud_rate) {
     Close();
     last_error_.clear();
+    link_lost_ = false;
 
     std::string host;
     int port = kDefaultPort;
@@ -212,11 +213,14 @@ int SocketInterface::Read(uint8_t* buffer, int count, int timeout_ms) {
             n = sock_->recv(buffer + got, count - got);
         } catch (...) {
             last_error_ = "the connection was lost while receiving";
+            link_lost_ = true;
             return 0;
         }
         if (n <= 0) {
             // The peer closed the connection: no more bytes will come on it.
-            last_error_ = "the peer closed the connection";
+            last_error_ = n == 0 ? "the peer closed the connection"
+                                 : std::string("the connection broke: ") + std::strerror(errno);
+            link_lost_ = true;
             return 0;
         }
         got += n;

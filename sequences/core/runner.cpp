@@ -39,7 +39,10 @@ int32_t SequenciaComandos::ExecutarSequencia(int stop_on_error, int pause_on_err
     std::unique_ptr<ProgressWindow> progress = ui->CreateProgress(kTituloProgresso, false);
     progress->BeginModal();
     progress->SetRange(0, NumeroComandos(), 1);
-    if (comandos.empty()) return -1;
+    if (comandos.empty()) {
+        live->SetMessage(resultado);
+        return -1;
+    }
 
     const bool stop = stop_on_error == 1;
     const bool pause = pause_on_error == 1;
@@ -48,6 +51,7 @@ int32_t SequenciaComandos::ExecutarSequencia(int stop_on_error, int pause_on_err
         progress->PumpMessages(true);
         if (progress->IsCancelled()) {
             progress->Step();
+            live->SetMessage(resultado);
             return -6;
         }
         progress->Step();

@@ -425,6 +425,39 @@ private slots:
         QVERIFY(saved.find(sim.path()) == std::string::npos);
     }
 
+    // A printer that never answers: the user presses the progress window's button while the
+    // engine waits for the first byte, and is told the command was cancelled.
+    void cancelWhileThePrinterIsSilent() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim({"--silent-after", "0"});
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        w.SetPortOverride(sim.path());
+        QVERIFY(w.Start());
+
+        QString message, caption;
+        QElapsedTimer timer;
+        WhenModal<ProgressWnd>([&](ProgressWnd* p) {
+            caption = p->CancelButton()->text();
+            QTimer::singleShot(200, p, [&, p] {
+                WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+                    message = d->View()->toPlainText();
+                    d->reject();
+                });
+                timer.start();
+                QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+            });
+        });
+        QVERIFY(Choose(w, 1083));
+        QVERIFY2(message.contains("Comando Anulado"), qPrintable(message));
+        QVERIFY2(!message.contains("Error al enviar comando"), qPrintable(message));
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(caption, QString(" Cancelar "));
+    }
+
     void cancelDuringANeverEndingAnswer() {
         if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
             QSKIP("ordavo-printer-sim is not built");

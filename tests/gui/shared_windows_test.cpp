@@ -238,7 +238,7 @@ private slots:
         owner.show();
         auto progress = std::make_unique<ProgressWnd>(&owner, "Progreso", true);
         QVERIFY(QTest::qWaitForWindowExposed(progress.get()));
-        QCOMPARE(progress->CancelButton()->text(), QString("Anular"));
+        QCOMPARE(progress->CancelButton()->text(), QString(" Cancelar "));
         QCOMPARE(progress->windowTitle(), QString("Progreso"));
         progress->SetText("Recibiendo Retorno...");
         QCOMPARE(progress->TextLabel()->text(), QString("Recibiendo Retorno..."));
@@ -273,9 +273,15 @@ private slots:
         // The window keeps other windows from taking input while it is up.
         QCOMPARE(QApplication::activeModalWidget(), progress.get());
 
-        // Escape cancels: flag set, window hidden, position remembered.
+        // Escape cancels only where the caller allows it: flag set, window hidden, position
+        // remembered.
         progress->move(40, 30);
         progress->activateWindow();
+        progress->PumpMessages(false);
+        QTest::keyClick(progress.get(), Qt::Key_Escape);
+        QVERIFY(!progress->IsCancelled());
+        QVERIFY(progress->isVisible());
+        progress->PumpMessages(true);
         QTest::keyClick(progress.get(), Qt::Key_Escape);
         QVERIFY(progress->IsCancelled());
         QVERIFY(!progress->isVisible());

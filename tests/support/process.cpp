@@ -167,6 +167,21 @@ std::string BackgroundProcess::FirstLine(int timeout_ms) {
     return nl == std::string::npos ? std::string() : buffered_.substr(0, nl);
 }
 
+std::string BackgroundProcess::OutputUntil(const std::string& wanted, int timeout_ms) {
+    long long deadline = NowMs() + timeout_ms;
+    while (buffered_.find(wanted) == std::string::npos && out_fd_ >= 0) {
+        long long left = deadline - NowMs();
+        if (left <= 0) break;
+        pollfd p{out_fd_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+        char buf[512];
+        ssize_t n = read(out_fd_, buf, sizeof buf);
+        if (n <= 0) break;
+        buffered_.append(buf, static_cast<size_t>(n));
+    }
+    return buffered_;
+}
+
 void BackgroundProcess::Signal(int sig) {
     if (pid_ > 0 && status_ < 0) kill(pid_, sig);
 }
