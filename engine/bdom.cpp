@@ -89,6 +89,8 @@ int BDOM::Load(const std::string& path) {
         doc_ = nullptr;  // last_error_ says why: missing, a directory, not a regular file
     } else if (contents.size() > static_cast<size_t>(INT32_MAX)) {
         last_error_ = path + ": file too large";
+    } else if (MostAttributesInOneTag(contents) > kMaxXmlAttributes) {
+        last_error_ = path + ": an element has more than " + std::to_string(kMaxXmlAttributes) + " attributes";
     } else if (DeclaresWindows1252(contents)) {
         // Our files are Windows-1252. Decoding them here is several times faster than
         // through the parser's character-set converter, which matters for large catalogs.
@@ -134,6 +136,10 @@ int BDOM::LoadMemory(const std::string& xml) {
     xmlResetLastError();
     if (xml.size() > static_cast<size_t>(INT32_MAX)) {
         last_error_ = "document too large";
+        return -1;
+    }
+    if (MostAttributesInOneTag(xml) > kMaxXmlAttributes) {
+        last_error_ = "memory.xml: an element has more than " + std::to_string(kMaxXmlAttributes) + " attributes";
         return -1;
     }
     doc_ = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "memory.xml", nullptr, kParseOptions);

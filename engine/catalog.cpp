@@ -98,7 +98,8 @@ int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, 
     // declaration with its entities, another character set, a text that does not parse) through
     // the document tree, which also gives the precise error.
     std::string contents;
-    if (ReadWholeFile(path, contents) && contents.find("<!DOCTYPE") == std::string::npos) {
+    if (ReadWholeFile(path, contents) && contents.find("<!DOCTYPE") == std::string::npos &&
+        MostAttributesInOneTag(contents) <= kMaxXmlAttributes) {
         std::vector<std::string> found;
         std::vector<Comando> list;
         bool read = false;

@@ -36,4 +36,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // The same, with the reason in `error` ("PATH: Is a directory", "PATH: not a regular file").
 bool ReadRegularFile(const std::string& path, std::string& out, std::string* error);
 
+// The largest number of attributes that one start tag of an XML text carries, counted in one
+// pass. The XML parser checks every attribute of a tag against all the others, so a tag with
+// tens of thousands of them costs quadratic time; readers refuse such texts first.
+size_t MostAttributesInOneTag(std::string_view xml);
+constexpr size_t kMaxXmlAttributes = 256;
+
 }  // namespace ordavo
