@@ -1,5 +1,11 @@
 #include "shell/gui/gui_support.h"
 
+#include <QFontMetrics>
+
+#include <QFontInfo>
+
+#include <QFontDatabase>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -138,4 +144,28 @@ void InitResources() {
     if (!done) RegisterOrdavoResources();
     done = true;
 }
+QFont FixedPitchFont() {
+    QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    auto fixed = [](QFont font) {
+        font.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+        font.setFixedPitch(true);
+        QFontInfo info(font);
+        QFontMetrics metrics(font);
+        // The pitch flag of some fonts is wrong: the widths decide.
+        bool same = metrics.horizontalAdvance(QString(10, 'i')) == metrics.horizontalAdvance(QString(10, 'M'));
+        return std::make_pair(info.fixedPitch() && same, font);
+    };
+    if (auto [ok, font] = fixed(system); ok) return font;
+    QStringList families = {"DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Noto Sans Mono", "Nimbus Mono PS",
+                            "Courier New", "Courier", "FreeMono", "monospace"};
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family) && !families.contains(family)) families << family;
+    for (const QString& family : families) {
+        QFont candidate = system;
+        candidate.setFamilies({family});
+        if (auto [ok, font] = fixed(candidate); ok) return font;
+    }
+    return system;
+}
+
 }  // namespace ordavo::gui
