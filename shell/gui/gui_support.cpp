@@ -1,5 +1,11 @@
 #include "shell/gui/gui_support.h"
 
+#include <QLocale>
+
+#include <QLibraryInfo>
+
+#include <QTranslator>
+
 #include <QFontMetrics>
 
 #include <QFontInfo>
@@ -166,6 +172,22 @@ QFont FixedPitchFont() {
         if (auto [ok, font] = fixed(candidate); ok) return font;
     }
     return system;
+}
+
+bool InstallSpanishTranslations() {
+    static QTranslator* installed = nullptr;
+    if (installed) return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // "qt_es" pulls in qtbase_es and the other modules' files; "qtbase_es" alone also does.
+    if (!translator->load(QLocale(QLocale::Spanish), "qt", "_", dir) &&
+        !translator->load(QLocale(QLocale::Spanish), "qtbase", "_", dir)) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 }  // namespace ordavo::gui

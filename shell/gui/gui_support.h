@@ -55,6 +55,10 @@ QWidget* DialogParent(QWidget* fallback = nullptr);
 // is, else any fixed-pitch family installed.
 QFont FixedPitchFont();
 
+// Loads Qt's own Spanish texts (file dialogs, standard buttons) from the system's Qt
+// translations; true when they were found.
+bool InstallSpanishTranslations();
+
 // Registers the icons and the logo (once).
 void InitResources();
 

@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     SetUpApplication();
     QGuiApplication::setDesktopFileName("ordavo");
     ordavo::gui::InitResources();
+    // Qt's own dialogs and buttons speak the program's language.
+    ordavo::gui::InstallSpanishTranslations();
     QApplication::setWindowIcon(QIcon(":/ordavo/ordavo.png"));
 
     QCommandLineParser parser;

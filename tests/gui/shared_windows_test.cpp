@@ -232,6 +232,21 @@ private slots:
         QVERIFY(warning.contains(blocked));
     }
 
+    void qtsOwnDialogsSpeakSpanish() {
+        QVERIFY(InstallSpanishTranslations());
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QString("Cancelar"));
+        QFileDialog dialog(nullptr, "Abrir");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.show();
+        QStringList texts;
+        for (QLabel* l : dialog.findChildren<QLabel*>()) texts << l->text();
+        QVERIFY2(texts.contains(QString("&Nombre de fichero:")), qPrintable(texts.join('|')));
+        Screenshot(&dialog, "file_dialog_spanish");
+        dialog.reject();
+    }
+
     void progressWindowShowsPercentAndCancels() {
         QWidget owner;
         owner.resize(800, 600);
