@@ -691,7 +691,7 @@ int32_t Comando::Enviar() {
         }
     } else if (transporte) {
         int tag = kWriteTagPort;
-        if (settings.PortName == "SOCKET")
+        if (transporte->SendsAnswerLength())
             tag = (tipo != kTipoGprs && StatusPrimeiro(*this)) ? kWriteTagTerminated : tamanho_retorno;
         transporte->Purge();
         transporte->Write(quadro.data, quadro.length, tag);

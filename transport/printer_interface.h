@@ -38,6 +38,9 @@ public:
     // True once the link is gone for good (the peer closed the connection, the device
     // vanished): no later Read on this transport can bring a byte.
     virtual bool LinkLost() const { return false; }
+    // True for a transport whose peer is told, after the frame, how long the answer will be
+    // (the Write tag); the others get the fixed tag.
+    virtual bool SendsAnswerLength() const { return false; }
 
     const char* PortName() const { return port_name_; }
 

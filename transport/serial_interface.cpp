@@ -1,5 +1,7 @@
 #include "transport/serial_interface.h"
 
+#include "transport/poll_time.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,20 +17,6 @@
 namespace ordavo {
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now().time_since_epoch())
-        .count();
-}
-
-// poll() takes whole milliseconds; round up so that a wait never ends before its limit.
-int PollMs(int64_t remaining_us) {
-    if (remaining_us <= 0) return 0;
-    int64_t ms = (remaining_us + 999) / 1000;
-    return static_cast<int>(std::min<int64_t>(ms, 1 << 30));
-}
 
 bool SpeedFor(int baud, speed_t& speed) {
     struct Entry {

@@ -1,5 +1,7 @@
 #include "transport/socket_interface.h"
 
+#include "transport/poll_time.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,17 +19,6 @@
 namespace ordavo {
 
 namespace {
-
-int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int PollMs(int64_t remaining_us) {
-    if (remaining_us <= 0) return 0;
-    return static_cast<int>(std::min<int64_t>((remaining_us + 999) / 1000, 1 << 30));
-}
 
 std::string Trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r\n");

@@ -31,6 +31,7 @@ public:
     // Waits at most `timeout_ms` for `count` bytes; bytes beyond them stay in the connection.
     int Read(uint8_t* buffer, int count, int timeout_ms) override;
     int Purge() override;  // a new connection holds nothing stale: 1 while connected
+    bool SendsAnswerLength() const override { return true; }
 
     void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
     // Why the last operation failed ("" when none did).

@@ -105,8 +105,7 @@ bool MainWindow::Start() {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     Settings& s = GetSettings();
-    s.AppDirectory = CurrentDirectory();
-    LoadConfiguration(s);
+    StartSettings(s);
     configured_port_ = s.PortName;
     if (port_override_) s.PortName = *port_override_;
     started_ = true;
