@@ -585,11 +585,11 @@ void PassoData() {
 // ------------------------------------------------------------------------------ Comando
 
 int32_t Comando::Executar() {
+    if (tipo == kTipoTeste) return Enviar();
     int32_t result = Enviar();
-    if (result != kExecOk) return result;
-    if (tipo == kTipoTeste) return kExecOk;
-    if (tipo == kTipoGprs) return ReceberGprs();
-    return Receber();
+    if (result == kExecOk) result = tipo == kTipoGprs ? ReceberGprs() : Receber();
+    if (EngineEnv().executed) EngineEnv().executed(*this, result);
+    return result;
 }
 
 int32_t Comando::MontarQuadro() {

@@ -425,6 +425,38 @@ private slots:
         QVERIFY(saved.find(sim.path()) == std::string::npos);
     }
 
+    void statusBarShowsTheSettingsAndTheLastOutcome() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        for (bool refusing : {false, true}) {
+            test::Simulator sim(refusing ? std::vector<std::string>{"--nak"} : std::vector<std::string>{});
+            QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+            MainWindow w;
+            w.SetPortOverride(sim.path());
+            QVERIFY(w.Start());
+            QVERIFY(w.StatusField("port")->text().contains(QString::fromStdString(sim.path())));
+            QCOMPARE(w.StatusField("speed")->text(), QString("9600"));
+            QCOMPARE(w.StatusField("model")->text(), QString("Heron 2 TH"));
+            QCOMPARE(w.StatusField("country")->text(), QString("VENEZUELA"));
+            QCOMPARE(w.StatusField("catalog")->text(), QString("comandos_vn.xml"));
+            QVERIFY(w.StatusField("outcome")->text().isEmpty());
+            WhenModal<MessageReturnDlg>([](MessageReturnDlg* d) { d->reject(); });
+            QVERIFY(Choose(w, 1083));
+            QLabel* outcome = w.StatusField("outcome");
+            if (!refusing) {
+                QCOMPARE(outcome->text(), QString("Leer Estado de la Impresora: OK"));
+                QVERIFY(outcome->styleSheet().isEmpty());
+                guitest::Screenshot(&w, "main_window_status_bar");
+            } else {
+                QVERIFY2(outcome->text().contains("COMANDO NO RECIBIDO"), qPrintable(outcome->text()));
+                QVERIFY(outcome->styleSheet().contains("color: #c00000"));
+            }
+            QApplication::processEvents();
+        }
+    }
+
     // A printer that never answers: the user presses the progress window's button while the
     // engine waits for the first byte, and is told the command was cancelled.
     void cancelWhileThePrinterIsSilent() {
