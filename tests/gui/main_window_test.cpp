@@ -27,6 +27,7 @@
 #include "shell/gui/main_window.h"
 #include "shell/gui/message_return_dlg.h"
 #include "shell/gui/progress_wnd.h"
+#include "shell/gui/program_windows.h"
 #include "tests/gui/gui_test_util.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -357,7 +358,7 @@ private slots:
         MainWindow w;
         QVERIFY(w.Start());
         // Windows that come later say so.
-        for (int id : {108, 112, 111, 109}) {
+        for (int id : {108, 109}) {
             QString text;
             WhenModal<QDialog>([&](QDialog* d) {
                 if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
@@ -423,6 +424,49 @@ private slots:
         std::string saved = ReadBytes(app.File("config_es.cfg"));
         QVERIFY(saved.find(ConfigLine(kKeyPuerto, "COM1:")) != std::string::npos);
         QVERIFY(saved.find(sim.path()) == std::string::npos);
+    }
+
+    // The program's own windows behind their menu items, and one command from its menu item
+    // through the parameter form to the simulator.
+    void programWindowsAreWiredToTheirMenuItems() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim;
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        w.SetPortOverride(sim.path());
+        RegisterProgramWindows(w);
+        QVERIFY(w.Start());
+        GetSettings().ShowResults = 1;
+
+        QString shown;
+        WhenModal<QDialog>([&](QDialog* d) {
+            shown = d->metaObject()->className();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 112));
+        QCOMPARE(shown, QString("ordavo::gui::SequencesControl"));
+        shown.clear();
+        WhenModal<QDialog>([&](QDialog* d) {
+            shown = d->metaObject()->className();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 111));
+        QCOMPARE(shown, QString("ordavo::gui::GraphicClicheDlg"));
+
+        // The status command has no parameters: the form runs it at once and shows the result.
+        QString message;
+        WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+            message = d->View()->toPlainText();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 1083));
+        QVERIFY2(message.contains("Comando:\tLeer Estado de la Impresora"), qPrintable(message));
+        QVERIFY2(!message.contains("Error al enviar comando"), qPrintable(message));
+        QCOMPARE(w.StatusField("outcome")->text(), QString("Leer Estado de la Impresora: OK"));
+        UnregisterProgramWindows();
     }
 
     void statusBarShowsTheSettingsAndTheLastOutcome() {
