@@ -1,5 +1,7 @@
 #include "shell/gui/gui_support.h"
 
+#include "shell/gui/help_window.h"
+
 #include <QLocale>
 
 #include <QLibraryInfo>
@@ -81,10 +83,19 @@ void OpenHelp(QWidget* parent) {
     std::string program_dir = NativePath(QCoreApplication::applicationDirPath());
     std::vector<std::string> candidates =
         HelpFileCandidates(app_dir, program_dir, ORDAVO_DATA_DIR, ORDAVO_SOURCE_TREE);
-    for (const std::string& path : candidates)
-        if (OpenDocument(path)) return;
-
     QWidget* owner = DialogParent(parent);
+    // A document that is there is shown: by the desktop's viewer, or else in our own window.
+    // "Not found" is said only when none of the places holds it.
+    auto show = [owner](const std::string& path) {
+        if (OpenDocument(path)) return true;
+        HelpWindow window(owner);
+        if (!window.ShowFile(path)) return false;
+        window.exec();
+        return true;
+    };
+    for (const std::string& path : candidates)
+        if (QFileInfo(QPath(path)).isFile() && show(path)) return;
+
     QMessageBox box(QMessageBox::Warning, QStr(IDS_ORDAVO), QStr(IDS_AYUDA_NO_ENCONTRADA), QMessageBox::Ok, owner);
     box.exec();
     std::string chosen;
@@ -92,7 +103,7 @@ void OpenHelp(QWidget* parent) {
     if (ChooseOpenFile(owner, "Seleccione Archivo de Ayuda", "*.chm",
                        "Archivos Ayuda(*.CHM)|*.chm;*.html;*.htm|Todos los Archivos (*.*)|*.*||", candidates.front(),
                        chosen))
-        OpenDocument(chosen);
+        show(chosen);
 }
 
 void InstallHelpKey(QWidget* window) {

@@ -1,5 +1,7 @@
 #include "shell/gui/main_window.h"
 
+#include "shell/gui/help_window.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -15,6 +17,7 @@
 #include "engine/strings.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
+#include "shell/core/catalog_reference.h"
 #include "shell/core/command_outcome.h"
 #include "shell/core/settings.h"
 #include "shell/gui/config_dlg.h"
@@ -269,7 +272,14 @@ void MainWindow::ReloadCatalog() {
     UpdateStatusBar();
 }
 
-void MainWindow::OpenCommandReference() { OpenDocument(CommandReferencePath(GetSettings())); }
+void MainWindow::OpenCommandReference() {
+    // A readable page made from the loaded catalog, not the catalog's XML.
+    HelpWindow window(this);
+    window.setObjectName("CommandReference");
+    window.ShowHtml(Q(CatalogReferenceHtml(commands_, CommandReferencePath(GetSettings()))),
+                    Q("Refer\xE9ncia de los comandos"));
+    window.exec();
+}
 
 void MainWindow::RunCommand(int index) {
     if (index < 0 || static_cast<size_t>(index) >= commands_.size()) return;

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,7 @@
 #include "shell/gui/gui_support.h"
 #include "shell/gui/main_window.h"
 #include "shell/gui/message_return_dlg.h"
+#include "shell/gui/help_window.h"
 #include "shell/gui/progress_wnd.h"
 #include "shell/gui/program_windows.h"
 #include "tests/gui/gui_test_util.h"
@@ -261,9 +263,16 @@ private slots:
             QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
             QCOMPARE(w.Commands().size(), size_t(1));
 
-            // "Referéncia de los comandos" opens the country's catalog.
+            // "Referéncia de los comandos" shows the country's catalog as a readable page.
+            QString reference;
+            WhenModal<HelpWindow>([&](HelpWindow* h) {
+                reference = h->Browser()->toPlainText();
+                h->reject();
+            });
             QVERIFY(Choose(w, 120));
-            QCOMPARE(opened_, QStringList{QPath(app.File("comandos_cl.xml"))});
+            QVERIFY2(reference.contains(QPath(app.File("comandos_cl.xml"))), qPrintable(reference));
+            QVERIFY2(reference.contains("Solo uno"), qPrintable(reference));
+            QVERIFY(opened_.isEmpty());
         }
         std::string saved = ReadBytes(app.File("config_es.cfg"));
         QVERIFY(saved.find(ConfigLine(kKeyModelo, "Kestrel 2           ")) != std::string::npos);
@@ -316,9 +325,14 @@ private slots:
             QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
             QCOMPARE(GetSettings().Country, std::string("-- Otro --"));
             QCOMPARE(GetSettings().CatalogPath, app.File("otro/mios.xml"));
-            // Any other country opens the last loaded catalog as the reference.
+            // Any other country shows the last loaded catalog as the reference.
+            QString reference;
+            WhenModal<HelpWindow>([&](HelpWindow* h) {
+                reference = h->Browser()->toPlainText();
+                h->reject();
+            });
             QVERIFY(Choose(w, 120));
-            QCOMPARE(opened_, QStringList{QPath(app.File("otro/mios.xml"))});
+            QVERIFY2(reference.contains(QPath(app.File("otro/mios.xml"))), qPrintable(reference));
 
             // Cancelled: "comandos.xml" of the application directory.
             WriteBytes(app.File("comandos.xml"), kCatalog);
@@ -467,6 +481,63 @@ private slots:
         QVERIFY2(!message.contains("Error al enviar comando"), qPrintable(message));
         QCOMPARE(w.StatusField("outcome")->text(), QString("Leer Estado de la Impresora: OK"));
         UnregisterProgramWindows();
+    }
+
+    // F1 where no viewer opens the help document: the program's own help window shows it, with
+    // its links and a search box; "not found" is never said for a file that is there.
+    void helpAndCommandReferenceInTheProgramsOwnWindow() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        SetDocumentOpener([this](const QString& path) {
+            opened_ << path;
+            return false;
+        });
+        MainWindow w;
+        QVERIFY(w.Start());
+        QString text, title;
+        int links = 0;
+        bool found = false, absent = true;
+        bool message_box = false;
+        WhenModal<QMessageBox>([&](QMessageBox* b) {
+            message_box = true;
+            b->accept();
+        });
+        WhenModal<HelpWindow>([&](HelpWindow* h) {
+            title = h->windowTitle();
+            text = h->Browser()->toPlainText();
+            links = h->Browser()->toHtml().count("href=");
+            QTest::keyClicks(h->SearchBox(), "simulador");
+            QTest::keyClick(h->SearchBox(), Qt::Key_Return);
+            found = h->Browser()->textCursor().selectedText().compare("simulador", Qt::CaseInsensitive) == 0;
+            h->SearchBox()->setText("palabra que no aparece");
+            absent = h->FindNext();
+            guitest::Screenshot(h, "help_window");
+            h->reject();
+        });
+        QVERIFY(Choose(w, 110));
+        QCOMPARE(opened_.size(), 1);  // the viewer was tried first
+        QVERIFY(!message_box);
+        QCOMPARE(title, QString("Ordavo - Ayuda"));
+        QVERIFY(text.contains("Conectar una impresora"));
+        QVERIFY(links > 5);
+        QVERIFY(found);
+        QVERIFY(!absent);
+
+        // The command reference: groups, commands, escape codes, parameters and return fields.
+        QString reference;
+        WhenModal<HelpWindow>([&](HelpWindow* h) {
+            reference = h->Browser()->toPlainText();
+            guitest::Screenshot(h, "command_reference");
+            h->reject();
+        });
+        QVERIFY(Choose(w, 120));
+        for (const char* piece : {"Lecturas", "Cup\u00f3n Fiscal", "Leer Estado de la Impresora", "Escape: 19",
+                                  "texto terminado en ETX", "5 comandos"})
+            QVERIFY2(reference.contains(QString::fromUtf8(piece)), piece);
+        SetDocumentOpener([this](const QString& path) {
+            opened_ << path;
+            return true;
+        });
     }
 
     void statusBarShowsTheSettingsAndTheLastOutcome() {
