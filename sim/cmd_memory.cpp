@@ -18,9 +18,27 @@ std::string DateText(int64_t when) {
     return Format("%02d/%02d/%04d", c.day, c.month, c.year);
 }
 
+// The day's totals as a reading or reduction records them in the journal.
+fm::JournalDocument DayFigures(const PrinterState& s, int64_t day) {
+    fm::JournalDocument f;
+    f.has_totals = true;
+    f.rate_totals = s.day_rate;
+    f.exempt = s.day_exempt;
+    f.discount = s.day_discounts;
+    f.surcharge = s.day_surcharges;
+    f.total = day;
+    return f;
+}
+
 void ReadingX(Printer& p, const Request&, Answer& a) {
     if (!CanOpenDocument(p, a)) return;
     p.StartDocument("X");
+    {
+        const PrinterState& s = p.state();
+        int64_t day = s.day_exempt;
+        for (int64_t v : s.day_rate) day += v;
+        p.SetDocumentFigures(DayFigures(s, day));
+    }
     p.EndDocument("X", 0, DayReport(p, false));
 }
 
@@ -47,9 +65,13 @@ void Reduction(Printer& p, const Request& r, Answer& a) {
     p.StartDocument("Z");
     int64_t day = s.day_exempt;
     for (int64_t v : s.day_rate) day += v;
-    s.fiscal_memory.push_back(
-        {s.crz, s.coo, p.Now(), s.grand_total, day, s.day_cancellations, s.day_discounts});
-    const std::string text = DayReport(p, true);
+    ZRecord z{s.crz, s.coo, p.Now(), s.grand_total, day, s.day_cancellations, s.day_discounts};
+    z.surcharges = s.day_surcharges;
+    z.exempt = s.day_exempt;
+    z.rate_totals = s.day_rate;
+    s.fiscal_memory.push_back(z);
+    const std::string text = DayReport(p, true) + ZValidationLines(p, z);
+    p.SetDocumentFigures(DayFigures(s, day));
     s.day_rate.fill(0);
     s.day_rate_quantity.fill(0);
     s.day_totalizers.fill(0);
@@ -62,6 +84,8 @@ void Reduction(Printer& p, const Request& r, Answer& a) {
     p.EndDocument("Z", day, text);
     if (new_clock) p.SetClock(new_clock);
 }
+
+}  // namespace
 
 // The fiscal memory between two dates or two reduction numbers: one block per reduction,
 // or one line each in the simplified form.
@@ -98,6 +122,8 @@ std::string FiscalMemoryText(const Printer& p, bool by_date, int64_t from, int64
     return out;
 }
 
+namespace {
+
 void FiscalMemoryReading(Printer& p, const Request& r, Answer& a) {
     const std::string v(reinterpret_cast<const char*>(r.params), r.params_size);
     if (v.size() != 13) return Printer::Fail(a, rc::kParamCount, "the reading takes 12 digits and a letter");
@@ -130,10 +156,6 @@ void FiscalMemoryReading(Printer& p, const Request& r, Answer& a) {
     a.data = ToBytes(FiscalMemoryText(p, by_date, lo, hi, kind == 'R'));
 }
 
-// Audit memory addresses: six initial sectors, then sixteen per document.
-int64_t AuditAddress(size_t index) {
-    return 6 + 16 * static_cast<int64_t>(index);
-}
 
 bool DateRange(const Request& r, size_t first, int64_t& lo, int64_t& hi, Answer& a) {
     int d, m, y;
@@ -149,16 +171,13 @@ void FindAddresses(Printer& p, const Request& r, Answer& a) {
     if (r.Raw(0) != "D") return Printer::Fail(a, rc::kParamType, "search option must be D");
     int64_t lo, hi;
     if (!DateRange(r, 1, lo, hi, a)) return;
-    const auto& audit = p.state().audit_memory;
-    int64_t start = -1, end = -1;
-    for (size_t i = 0; i < audit.size(); ++i) {
-        const int64_t day = DayNumber(audit[i].when);
-        if (day < lo || day > hi) continue;
-        if (start < 0) start = AuditAddress(i);
-        end = AuditAddress(i + 1);
-    }
-    // Found ("04"); an empty range gives equal addresses.
-    if (start < 0) start = end = AuditAddress(audit.size());
+    int64_t first = -1, last = -1;
+    if (!JournalDateSpan(p.state(), DateKeyOfDay(lo), DateKeyOfDay(hi), &first, &last)) first = last = -1;
+    const int64_t n = static_cast<int64_t>(p.state().journal.size());
+    // Found ("04"): the addresses of the first document of the range and the one after the
+    // last; an empty range gives equal addresses.
+    const int64_t start = first < 0 ? AuditAddress(n) : AuditAddress(first);
+    const int64_t end = first < 0 ? start : AuditAddress(last + 1);
     a.data = {0x04};
     Append(a.data, Bcd(static_cast<uint64_t>(start), 4));
     Append(a.data, Bcd(static_cast<uint64_t>(end), 4));
@@ -166,7 +185,7 @@ void FindAddresses(Printer& p, const Request& r, Answer& a) {
 
 void PrepareDownload(Printer& p, const Request& r, Answer& a) {
     if (r.Number(4) > r.Number(5)) return Printer::Fail(a, rc::kBadInterval);
-    if (r.Number(5) > AuditAddress(p.state().audit_memory.size())) return Printer::Fail(a, rc::kBadInterval);
+    if (r.Number(5) > AuditAddress(static_cast<int64_t>(p.state().journal.size()))) return Printer::Fail(a, rc::kBadInterval);
 }
 
 void AuditThroughPort(Printer& p, const Request& r, Answer& a) {

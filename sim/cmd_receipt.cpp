@@ -4,6 +4,7 @@
 
 #include "engine/util.h"
 #include "sim/commands.h"
+#include "sim/journal.h"
 #include "sim/reports.h"
 
 namespace ordavo::sim {
@@ -318,6 +319,7 @@ void CloseReceipt(Printer& p, const Request& r, Answer& a) {
     s.last_receipt_cancelable = true;
     std::string promo = r.Text(0);
     const std::string text = ReceiptText(p, d, promo, false);
+    p.SetDocumentFigures(ReceiptFigures(d, total));
     s.doc = OpenDocument();
     p.EndDocument("CF", total, text);
 }
@@ -328,6 +330,11 @@ void CancelReceipt(Printer& p, const Request&, Answer& a) {
         s.day_cancellations += s.doc.Total();
         ++s.cancelled_receipts;
         const std::string text = ReceiptText(p, s.doc, {}, true);
+        fm::JournalDocument figures = ReceiptFigures(s.doc, 0);
+        for (fm::JournalItem& i : figures.items) i.cancelled = true;
+        figures.rate_totals.fill(0);
+        figures.exempt = figures.discount = figures.surcharge = 0;
+        p.SetDocumentFigures(std::move(figures));
         s.doc = OpenDocument();
         s.last_receipt_cancelable = false;
         p.EndDocument("CF-ANULADO", 0, text);

@@ -42,12 +42,6 @@ void InstallStopSignals() {
     sigdelset(&g_unblocked, SIGHUP);
 }
 
-int64_t NowNs() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
-
 int WaitReadable(int fd, int64_t deadline_ns) {
     while (!g_stop) {
         if (deadline_ns >= 0 && deadline_ns - NowNs() <= 0) return 0;
@@ -100,7 +94,8 @@ bool SendPaced(const Reply& reply, const std::function<bool(const uint8_t*, size
     if (!m.pace && m.slow_ms == 0) return put(out.data(), out.size());
     const int64_t start = NowNs();
     for (size_t i = 0; i < out.size(); ++i) {
-        const int64_t due = start + (m.pace ? static_cast<int64_t>(i + 1) * kByteTimeNs : 0) +
+        const int64_t byte_ns = reply.byte_ns > 0 ? reply.byte_ns : kByteTimeNs;
+        const int64_t due = start + (m.pace ? static_cast<int64_t>(i + 1) * byte_ns : 0) +
                             static_cast<int64_t>(i + 1) * m.slow_ms * 1000000LL;
         if (interrupted(due) || g_stop) return false;
         if (!put(&out[i], 1)) return false;

@@ -19,8 +19,6 @@ extern volatile sig_atomic_t g_stop;
 extern sigset_t g_unblocked;
 void InstallStopSignals();
 
-int64_t NowNs();
-
 // Waits until `fd` is readable (or hung up), until `deadline_ns` (monotonic; -1: no deadline),
 // or a stop signal. 1: readable; 0: deadline reached; -1: stop requested.
 int WaitReadable(int fd, int64_t deadline_ns);

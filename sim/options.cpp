@@ -32,6 +32,10 @@ bool Apply(Misbehaviour& m, const std::string& name, const std::string& value) {
     if (name == "slow") return ToInt(value, 0, 60000, m.slow_ms);
     if (name == "gprs-kind")
         return value == "off" ? (m.gprs_kind = -1, true) : ToInt(value, 0, 255, m.gprs_kind);
+    if (name == "corrupt-download")
+        return value == "off" ? (m.corrupt_download = -1, true) : ToInt(value, 0, 1 << 30, m.corrupt_download);
+    if (name == "line-error-block")
+        return value == "off" ? (m.line_error_block = -1, true) : ToInt(value, 0, 1 << 30, m.line_error_block);
     return false;
 }
 
@@ -80,8 +84,11 @@ std::string Usage() {
            "  --slow MS          wait MS milliseconds before each answer byte\n"
            "  --no-etx           never end a status-first answer\n"
            "  --gprs-kind K      answer GPRS commands with kind K (0 to 5; 7 for a wrong kind)\n"
+           "  --corrupt-download N  change byte N of every fiscal-memory download after signing it\n"
+           "  --line-error-block N  damage block N of a download on the line, the first time\n"
            "control file lines: \"nak 1\", \"silent-after 3\", \"slow 20\", \"garbage 1\", \"no-etx 1\",\n"
-           "  \"pace 1\", \"gprs-kind 2\", \"normal\", and the conditions \"paper-out\", \"paper-low\",\n"
+           "  \"pace 1\", \"gprs-kind 2\", \"corrupt-download 100\", \"line-error-block 0\",\n"
+           "  \"normal\", and the conditions \"paper-out\", \"paper-low\",\n"
            "  \"clock-error\", \"head-up\", \"intervention\" with 0 or 1.\n";
 }
 
@@ -144,7 +151,8 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
             out.intervention = true;
         } else if (name == "--pace" || name == "--nak" || name == "--garbage" || name == "--no-etx") {
             Apply(out.misbehaviour, name.substr(2), "1");
-        } else if (name == "--silent-after" || name == "--slow" || name == "--gprs-kind") {
+        } else if (name == "--silent-after" || name == "--slow" || name == "--gprs-kind" ||
+                   name == "--corrupt-download" || name == "--line-error-block") {
             if (!need()) return 64;
             if (!Apply(out.misbehaviour, name.substr(2), value))
                 return bad(name == "--slow" ? "milliseconds from 0 to 60000" : "a number in range");

@@ -16,6 +16,11 @@ struct Misbehaviour {
     int slow_ms = 0;        // pause before each answer byte
     bool no_etx = false;    // status-first answers never end
     int gprs_kind = -1;     // GPRS answers of this kind (0..5; 7 is a kind that does not exist)
+    // Fiscal-memory downloads: byte N of every download's content is changed after the printer
+    // signed it (the signature checks must then fail), and block N of a download is damaged on
+    // the line the first time it is sent (the program must ask for it again).
+    int corrupt_download = -1;
+    int line_error_block = -1;
 };
 
 struct Options {

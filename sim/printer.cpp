@@ -6,6 +6,7 @@
 #include "engine/codepage.h"
 #include "engine/util.h"
 #include "sim/cp850.h"
+#include "sim/journal.h"
 
 namespace ordavo::sim {
 
@@ -81,6 +82,7 @@ Printer::Printer(PrinterState state, const Catalog* catalog) : state_(std::move(
     AddProgrammingCommands(table_);
     AddMemoryCommands(table_);
     AddGprsCommands(table_);
+    AddDownloadCommands(table_);
 }
 
 const CommandDef* Printer::Find(const uint8_t* payload, size_t size) const {
@@ -164,6 +166,9 @@ void Printer::EndDocument(const std::string& kind, int64_t total, const std::str
     if (s.audit_memory.size() >= kAuditMemoryCapacity)  // oldest documents make room
         s.audit_memory.erase(s.audit_memory.begin(), s.audit_memory.begin() + 1000);
     s.audit_memory.push_back({s.coo, kind, Now(), total});
+    if (s.journal.size() >= kAuditMemoryCapacity) s.journal.erase(s.journal.begin(), s.journal.begin() + 1000);
+    s.journal.push_back(JournalRecord(s, kind, Now(), text, std::move(figures_)));
+    figures_ = fm::JournalDocument();
     s.last_doc_kind = kind;
     s.last_document_time = Now();
     s.last_document_text = text.substr(0, 16384);
@@ -298,7 +303,8 @@ Answer Printer::Handle(const Frame& frame) {
         }
     }
     // A refused command keeps the answer length the program waits for.
-    if (def && a.shape == Shape::kFixed) a.data.resize(static_cast<size_t>(def->DataLength()), 0);
+    if (def && a.shape == Shape::kFixed && !(def->flags & kVariableAnswer))
+        a.data.resize(static_cast<size_t>(def->DataLength()), 0);
     if (a.shape == Shape::kGprs && a.data.empty()) a.data = {0x00, static_cast<uint8_t>(a.st3 ? 1 : 0)};
     // The terminator of a status-first text may not occur inside it.
     if (a.shape == Shape::kEtx) std::replace(a.data.begin(), a.data.end(), kEtx, static_cast<uint8_t>(' '));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fiscalmemory/core/journal.h"
 #include "sim/catalog.h"
 #include "sim/fields.h"
 #include "sim/frame.h"
@@ -32,6 +33,7 @@ struct Answer {
     bool nak = false;
     bool with_status = true;  // false only for the busy GPRS answer
     std::string note;         // why, for the log
+    bool read_only = false;   // the state did not change: no need to save it
 };
 
 // The bytes that go on the line. `terminate` false leaves out the ETX or NUL of a status-first
@@ -93,6 +95,7 @@ enum CommandFlags : uint32_t {
     kPrints = 1,             // needs paper and a closed head
     kFiscalDocument = 2,     // refused in technical intervention
     kNeedsIntervention = 4,  // programming that only technical intervention allows
+    kVariableAnswer = 8,     // a fixed-layout answer whose length the handler decides
 };
 
 struct CommandDef {
@@ -114,6 +117,7 @@ void AddReadingCommands(std::vector<CommandDef>& table);
 void AddProgrammingCommands(std::vector<CommandDef>& table);
 void AddMemoryCommands(std::vector<CommandDef>& table);
 void AddGprsCommands(std::vector<CommandDef>& table);
+void AddDownloadCommands(std::vector<CommandDef>& table);
 
 class Printer {
   public:
@@ -138,9 +142,27 @@ class Printer {
     // GPRS answers: the kind every GPRS command answers with (-1: each its own).
     int forced_gprs_kind = -1;
 
+    // Fiscal-memory downloads; not kept in the state file. The prepared download, the line
+    // speed the printer listens at, the speed it goes to after the answer being sent, and the
+    // byte of every download's content to change after signing (-1: none).
+    struct Download {
+        bool open = false;
+        std::string content;
+        std::string signature;
+        uint32_t block_size = 4096;
+        bool line_error_done = false;
+    };
+    Download download;
+    int line_baud = 9600;
+    int next_baud = 0;
+    int corrupt_download = -1;
+
     // Bookkeeping shared by the handlers.
     void StartDocument(const std::string& kind);  // counts the COO
+    // Keeps the document in the audit memory and its journal, with the figures set before
+    // by SetDocumentFigures (none when not set).
     void EndDocument(const std::string& kind, int64_t total, const std::string& text);
+    void SetDocumentFigures(fm::JournalDocument figures) { figures_ = std::move(figures); }
     void NoteFiscalMovement();
     std::string HeaderText() const;  // printer bytes
 
@@ -154,6 +176,7 @@ class Printer {
     PrinterState state_;
     const Catalog* catalog_;
     std::vector<CommandDef> table_;
+    fm::JournalDocument figures_;
 };
 
 // Layout helpers for the tables.

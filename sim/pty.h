@@ -29,6 +29,10 @@ class Pty {
     // so an exclusive-use flag it set must not outlive it. Returns true when one was cleared.
     bool OnSlaveClosed();
 
+    // The line speed the program set on the slave end (its input speed), in baud; 0 when not
+    // known.
+    int SlaveBaud() const;
+
   private:
     int master_ = -1;
     int slave_ = -1;

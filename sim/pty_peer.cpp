@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -27,22 +28,41 @@ class PtyLine {
             struct timespec ts {
                 0, kInterByteMs * 1000000L
             };
-            const int n =
-                ppoll(fds, pty_.watch() >= 0 ? 2 : 1, parser_.InFrame() ? &ts : nullptr, &g_unblocked);
+            // A printer left at another speed goes back to 9600 after a quiet spell.
+            const int64_t speed_due = r_.SpeedDeadline(last_activity_);
+            struct timespec speed_ts {};
+            if (speed_due >= 0 && !parser_.InFrame()) {
+                const int64_t left = std::max<int64_t>(speed_due - NowNs(), 0);
+                speed_ts = {static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
+            }
+            const struct timespec* wait = parser_.InFrame() ? &ts : speed_due >= 0 ? &speed_ts : nullptr;
+            const int n = ppoll(fds, pty_.watch() >= 0 ? 2 : 1, wait, &g_unblocked);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 std::perror("ordavo-printer-sim: poll");
                 return 1;
             }
             if (n == 0) {
-                if (parser_.Timeout() == FrameParser::Event::kRefused) Send(r_.Refuse(parser_.why()));
+                if (parser_.InFrame() && parser_.Timeout() == FrameParser::Event::kRefused)
+                    Send(r_.Refuse(parser_.why()));
                 continue;
             }
             if (pty_.watch() >= 0 && (fds[1].revents & POLLIN) && pty_.OnSlaveClosed())
                 r_.Log("the port was closed with exclusive use still set; released it");
             if (fds[0].revents & POLLIN) {
                 const ssize_t got = ::read(pty_.master(), buf, sizeof buf);
-                if (got > 0) Feed(buf, static_cast<size_t>(got));
+                if (got > 0) {
+                    last_activity_ = NowNs();
+                    // Bytes sent at another speed than the printer listens at are noise to it.
+                    const int baud = pty_.SlaveBaud();
+                    if (baud != 0 && baud != r_.printer().line_baud) {
+                        r_.Log(std::to_string(got) + " bytes at " + std::to_string(baud) +
+                               " baud while the printer listens at " + std::to_string(r_.printer().line_baud) +
+                               ": not understood");
+                        continue;
+                    }
+                    Feed(buf, static_cast<size_t>(got));
+                }
             } else if (fds[0].revents & (POLLHUP | POLLERR)) {
                 // Cannot happen while the simulator holds the slave open; do not spin if it does.
                 usleep(10000);
@@ -67,6 +87,10 @@ class PtyLine {
 
     void Send(const Reply& reply) {
         const int master = pty_.master();
+        struct ActivityAtEnd {
+            int64_t& at;
+            ~ActivityAtEnd() { at = NowNs(); }
+        } mark{last_activity_};
         SendPaced(
             reply,
             [&](const uint8_t* data, size_t size) {
@@ -85,6 +109,7 @@ class PtyLine {
     Responder& r_;
     Pty& pty_;
     FrameParser parser_;
+    int64_t last_activity_ = NowNs();
 };
 
 }  // namespace

@@ -13,11 +13,16 @@
 
 namespace ordavo::sim {
 
+// Monotonic clock, nanoseconds.
+int64_t NowNs();
+
+
 struct Reply {
     Bytes bytes;         // what goes on the line, already cut short by silent-after
     Misbehaviour how;    // the pacing of those bytes
     bool complete = true;  // false when the printer falls silent before the end of its answer
     size_t full_size = 0;  // the length of the whole answer, before any cut
+    int64_t byte_ns = 0;   // one byte on the line at the speed the printer answers with
 };
 
 class Responder {
@@ -33,6 +38,12 @@ class Responder {
     void Log(const std::string& text) const;
 
     Printer& printer() { return printer_; }
+
+    // The line has been quiet since `since_ns` (monotonic): a printer left at another speed by
+    // a download that never ended goes back to 9600 baud after kSpeedSilenceMs. Returns the
+    // time at which it will, or -1 when it is at 9600.
+    int64_t SpeedDeadline(int64_t since_ns);
+    static constexpr int kSpeedSilenceMs = 3000;
 
   private:
     Misbehaviour Current();

@@ -1,5 +1,7 @@
 #include "sim/state.h"
 
+#include <openssl/evp.h>
+
 #include <charconv>
 #include <functional>
 #include <sstream>
@@ -267,6 +269,63 @@ std::vector<Binding> AllScalars(PrinterState& s) {
     return b;
 }
 
+// ---- The fiscal-memory download block of the state (journal, software image, keys).
+
+std::string ZExtra(const ZRecord& z) {
+    std::string out = " " + std::to_string(z.surcharges) + " " + std::to_string(z.exempt);
+    for (int64_t v : z.rate_totals) out += " " + std::to_string(v);
+    return out;
+}
+
+std::string Base64(const std::string& bytes) {
+    if (bytes.empty()) return "%";
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+bool FromBase64(const std::string& text, std::string& out) {
+    out.clear();
+    if (text == "%") return true;
+    if (text.size() % 4 != 0 || text.size() > (64u << 20)) return false;
+    out.resize(text.size() / 4 * 3);
+    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    if (n < 0) return false;
+    size_t pad = 0;
+    if (!text.empty() && text.back() == '=') ++pad;
+    if (text.size() > 1 && text[text.size() - 2] == '=') ++pad;
+    out.resize(static_cast<size_t>(n) - pad);
+    return true;
+}
+
+std::string SerializeDownloads(const PrinterState& s) {
+    std::string out = "model " + Escape(s.model) + "\n" + "user " + std::to_string(s.user) + "\n";
+    for (const std::string& r : s.journal) out += "journal " + Base64(r) + "\n";
+    if (!s.basic_software.empty()) out += "basic_software " + Base64(s.basic_software) + "\n";
+    if (!s.rsa_key.empty()) out += "rsa_key " + Escape(s.rsa_key) + "\n";
+    if (!s.z_key.empty()) out += "z_key " + Escape(s.z_key) + "\n";
+    return out;
+}
+
+// 1 read, 0 a bad value, -1 not a key of this block.
+int ParseDownloadLine(const std::string& key, const std::vector<std::string>& t, PrinterState& s) {
+    if (key == "model") return t.size() == 1 && Unescape(t[0], s.model) && s.model.size() <= 20 ? 1 : 0;
+    if (key == "user") return t.size() == 1 && ToNumber(t[0], s.user) && s.user >= 1 && s.user <= 255 ? 1 : 0;
+    if (key == "journal") {
+        std::string r;
+        if (t.size() != 1 || !FromBase64(t[0], r) || r.empty() || s.journal.size() >= kAuditMemoryCapacity) return 0;
+        s.journal.push_back(std::move(r));
+        return 1;
+    }
+    if (key == "basic_software") return t.size() == 1 && FromBase64(t[0], s.basic_software) ? 1 : 0;
+    if (key == "rsa_key") return t.size() == 1 && Unescape(t[0], s.rsa_key) ? 1 : 0;
+    if (key == "z_key") return t.size() == 1 && Unescape(t[0], s.z_key) ? 1 : 0;
+    return -1;
+}
+
 }  // namespace
 
 std::string PrinterState::Serialize() const {
@@ -293,10 +352,11 @@ std::string PrinterState::Serialize() const {
     for (const ZRecord& z : fiscal_memory)
         out += "z " + std::to_string(z.crz) + " " + std::to_string(z.coo) + " " + std::to_string(z.when) +
                " " + std::to_string(z.grand_total) + " " + std::to_string(z.day_total) + " " +
-               std::to_string(z.cancellations) + " " + std::to_string(z.discounts) + "\n";
+               std::to_string(z.cancellations) + " " + std::to_string(z.discounts) + ZExtra(z) + "\n";
     for (const AuditRecord& a : audit_memory)
         out += "audit " + std::to_string(a.coo) + " " + Escape(a.kind) + " " + std::to_string(a.when) + " " +
                std::to_string(a.total) + "\n";
+    out += SerializeDownloads(*this);
     return out;
 }
 
@@ -357,16 +417,22 @@ bool PrinterState::Parse(const std::string& text, PrinterState& out, std::string
             if (ok) s.cheque_positions[bank] = pos;
         } else if (key == "z") {
             ZRecord z;
-            ok = t.size() == 7 && ToNumber(t[0], z.crz) && ToNumber(t[1], z.coo) && ToNumber(t[2], z.when) &&
-                 ToNumber(t[3], z.grand_total) && ToNumber(t[4], z.day_total) &&
+            ok = (t.size() == 7 || t.size() == 7 + 2 + kRates) && ToNumber(t[0], z.crz) && ToNumber(t[1], z.coo) &&
+                 ToNumber(t[2], z.when) && ToNumber(t[3], z.grand_total) && ToNumber(t[4], z.day_total) &&
                  ToNumber(t[5], z.cancellations) && ToNumber(t[6], z.discounts) &&
                  s.fiscal_memory.size() < kFiscalMemoryCapacity;
+            for (size_t k = 7; ok && k < t.size(); ++k) {
+                int64_t& v = k == 7 ? z.surcharges : k == 8 ? z.exempt : z.rate_totals[k - 9];
+                ok = ToNumber(t[k], v);
+            }
             if (ok) s.fiscal_memory.push_back(z);
         } else if (key == "audit") {
             AuditRecord a;
             ok = t.size() == 4 && ToNumber(t[0], a.coo) && Unescape(t[1], a.kind) && ToNumber(t[2], a.when) &&
                  ToNumber(t[3], a.total) && s.audit_memory.size() < kAuditMemoryCapacity;
             if (ok) s.audit_memory.push_back(a);
+        } else if (int known = ParseDownloadLine(key, t, s); known >= 0) {
+            ok = known == 1;
         } else {
             return fail("unknown key \"" + key + "\"");
         }

@@ -66,6 +66,10 @@ struct ZRecord {
     int64_t day_total = 0;
     int64_t cancellations = 0;
     int64_t discounts = 0;
+    // The rest of the fiscal memory's record (".mf"); state files without them read as zero.
+    int64_t surcharges = 0;
+    int64_t exempt = 0;
+    std::array<int64_t, kRates> rate_totals{};
 };
 
 // One document in the audit memory.
@@ -175,6 +179,18 @@ struct PrinterState {
 
     int64_t gprs_busy_until = 0;  // printer clock
     std::string gprs_apn = "internet.movil";
+
+    // ---- Fiscal-memory downloads: the journal of the audit memory, the basic software, the
+    // signing keys. Kept together, with their Serialize/Parse lines (SerializeDownloads,
+    // ParseDownloadLine in state.cpp).
+    std::string model = "Heron 2 TH";  // the identity record and the download identity
+    int user = 1;                        // user of the documents printed now (1..255)
+    // One journal record per printed document (fiscalmemory/core/journal.h EncodeDocument),
+    // in printing order, as many as audit_memory holds (the oldest make room together).
+    std::vector<std::string> journal;
+    std::string basic_software;  // the software image; made on first use (sim/journal.h)
+    std::string rsa_key;         // private key, PEM (PKCS #8); made on first use
+    std::string z_key;           // private Ed25519 key of the Z-validation texts, PEM
 
     PrinterState();  // a printer as it leaves the factory: identity, header, rates and payments set
 

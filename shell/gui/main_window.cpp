@@ -15,6 +15,8 @@
 #include "engine/catalog.h"
 #include "engine/env.h"
 #include "engine/strings.h"
+#include "fiscalmemory/gui/mfd_dialog.h"
+#include "programming/gui/program_machine_dlg.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/catalog_reference.h"
@@ -209,18 +211,22 @@ void MainWindow::BuildMenu() {
 
 void MainWindow::OnCommand(int id) {
     switch (id) {
-        case ID_PROGRAMAR_EQUIPO:
-        case ID_SECUENCIA:
-        case ID_CLICHE_GRAFICO:
         case ID_OPERACIONES_ARCHIVOS: {
+            MFDDialog dialog(this);
+            dialog.exec();
+            return;
+        }
+        case ID_PROGRAMAR_EQUIPO:
+            OpenProgramMachine(this);
+            return;
+        case ID_SECUENCIA:
+        case ID_CLICHE_GRAFICO: {
             auto it = WindowOpeners().find(id);
             if (it != WindowOpeners().end()) {
                 it->second(this);
             } else {
-                static const std::map<int, int> kTextOf = {{ID_PROGRAMAR_EQUIPO, IDS_MENU_PROGRAMAR_EQUIPO},
-                                                           {ID_SECUENCIA, IDS_MENU_SECUENCIA},
-                                                           {ID_CLICHE_GRAFICO, IDS_MENU_CLICHE_GRAFICO},
-                                                           {ID_OPERACIONES_ARCHIVOS, IDS_MENU_OPERACIONES_ARCHIVOS}};
+                static const std::map<int, int> kTextOf = {{ID_SECUENCIA, IDS_MENU_SECUENCIA},
+                                                           {ID_CLICHE_GRAFICO, IDS_MENU_CLICHE_GRAFICO}};
                 ShowNotAvailable(this, QStr(kTextOf.at(id)));
             }
             return;

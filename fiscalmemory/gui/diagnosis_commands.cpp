@@ -1,0 +1,7 @@
+#include "fiscalmemory/gui/mfd_commands.h"
+
+namespace ordavo::gui {
+
+void AddDiagnosisCommands(MfdCommandTable& table) {}
+
+}  // namespace ordavo::gui
