@@ -189,12 +189,17 @@ std::string TransactionsText(const Printer& p, const Range& r, bool complete) {
     return out;
 }
 
-// The block answer: number, length, bytes, CRC-32 of the three.
+// The block answer: number, length, bytes, CRC-32 of the three. A block of one byte repeated
+// (erased memory) goes as its length with bit 15 set and that byte once.
 Bytes BlockData(uint32_t number, std::string_view bytes) {
     Bytes d;
     Le32(d, number);
-    AppendLe16(d, static_cast<int>(bytes.size()));
-    d.insert(d.end(), bytes.begin(), bytes.end());
+    const bool fill = bytes.size() > 16 && bytes.find_first_not_of(bytes[0]) == std::string_view::npos;
+    AppendLe16(d, static_cast<int>(bytes.size() | (fill ? 0x8000 : 0)));
+    if (fill)
+        d.push_back(static_cast<uint8_t>(bytes[0]));
+    else
+        d.insert(d.end(), bytes.begin(), bytes.end());
     const uint32_t crc = crc32(0L, d.data(), static_cast<uInt>(d.size()));
     Le32(d, crc);
     return d;
@@ -211,7 +216,7 @@ void Identity(Printer& p, const Request&, Answer& a) {
 void SetSpeed(Printer& p, const Request& r, Answer& a) {
     const int64_t baud = r.Number(0);
     if (baud != 9600 && baud != 19200 && baud != 38400 && baud != 57600 && baud != 115200)
-        return Printer::Fail(a, rc::kParamType, "speeds: 9600, 19200, 38400, 57600, 115200");
+        return Printer::Fail(a, rc::kNotDone, "speeds: 9600, 19200, 38400, 57600, 115200");
     p.next_baud = static_cast<int>(baud);
     a.note = "the line goes to " + std::to_string(baud) + " baud after this answer";
     a.read_only = true;
@@ -424,9 +429,9 @@ std::string ZValidationLines(Printer& p, const ZRecord& z) {
     mfd::Pkey key = mfd::ReadPrivateKey(s.z_key);
     const std::string text = mfd::ZValidationText(v, key.get());
     if (text.empty()) return {};
-    std::string out = Centred("VALIDACI\xD3N Z");
+    std::string out = Centred("VALIDACI\xD3N Z");  // printer bytes already
     for (size_t i = 0; i < text.size(); i += kColumns) out += text.substr(i, kColumns) + "\n";
-    return T(out);
+    return out;
 }
 
 void AddDownloadCommands(std::vector<CommandDef>& t) {

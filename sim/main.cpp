@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "engine/util.h"
 #include "sim/catalog.h"
@@ -11,6 +14,9 @@
 #include "sim/peers.h"
 #include "sim/printer.h"
 #include "sim/responder.h"
+#include "sim/pdf417_bitmaps.h"
+#include "sim/scanner_peer.h"
+#include "sim/scanner_series.h"
 
 namespace ordavo::sim {
 namespace {
@@ -62,11 +68,54 @@ int Main(int argc, char** argv) {
         return problems.empty() && warnings.empty() ? 0 : 1;
     }
 
+    // The PDF-417 side sends the journal as it is now.
+    const bool printer_line = !o.pty_path.empty() || !o.tcp.empty() || !o.file_dir.empty();
+    const std::vector<std::string> symbols = ScannerSymbols(ScannerJournal(printer.state()));
+    if (!o.bitmaps_dir.empty()) {
+        std::vector<std::string> written;
+        std::string error;
+        if (!WritePdf417Pictures(o.bitmaps_dir, symbols, o.bitmaps_format, written, error)) {
+            std::cerr << "ordavo-printer-sim: --pdf417-bitmaps: " << error << std::endl;
+            return 73;
+        }
+        if (!printer_line && o.scanner_path.empty()) {
+            for (const std::string& f : written) std::cout << f << "\n";
+            return 0;
+        }
+    }
+    std::vector<size_t> order;
+    Pty scanner_pty;
+    if (!o.scanner_path.empty()) {
+        std::string error;
+        if (!ScannerOrder(o.scanner_order, symbols.size(), order, error)) {
+            std::cerr << "ordavo-printer-sim: --scanner-order: " << error << std::endl;
+            return 64;
+        }
+        if (!scanner_pty.Open(o.scanner_path, &error)) {
+            std::cerr << "ordavo-printer-sim: --scanner: " << error << std::endl;
+            return 1;
+        }
+    }
+
     InstallStopSignals();
+    if (!printer_line) return RunScanner(o, scanner_pty, symbols, order, true);
+    std::promise<void> watched;  // outlives the thread that sets it
+    std::thread scanner;
+    if (!o.scanner_path.empty()) {
+        scanner = std::thread([&] { RunScanner(o, scanner_pty, symbols, order, false, [&] { watched.set_value(); }); });
+        // The printer's line announces itself only once the scanner's port is watched too.
+        watched.get_future().wait_for(std::chrono::seconds(5));
+    }
     Responder responder(o, printer);
-    if (!o.tcp.empty()) return RunTcp(o, responder);
-    if (!o.file_dir.empty()) return RunFile(o, responder);
-    return RunPty(o, responder);
+    int rc;
+    if (!o.tcp.empty()) rc = RunTcp(o, responder);
+    else if (!o.file_dir.empty()) rc = RunFile(o, responder);
+    else rc = RunPty(o, responder);
+    if (scanner.joinable()) {
+        g_stop = 1;
+        scanner.join();
+    }
+    return rc;
 }
 
 }  // namespace

@@ -76,6 +76,16 @@ std::string Usage() {
            "  --control FILE     read misbehaviour and conditions from FILE before each answer\n"
            "  --verbose          log every frame and answer in hexadecimal on stderr\n"
            "  --check-catalogs   compare the catalogs with the printer's commands and exit\n"
+           "PDF-417 (with or without a printer line):\n"
+           "  --scanner PATH     act as a serial PDF-417 scanner on a second pseudo-terminal linked at\n"
+           "                     PATH: each time the port is opened, send the journal's symbols\n"
+           "  --scanner-order L  \"all\" (default), \"reverse\", or symbol numbers from 0 separated by\n"
+           "                     commas (repeat one to send it twice, leave one out to omit it)\n"
+           "  --scanner-baud N   pace of the scanner's line (default 115200, 10 bits a byte)\n"
+           "  --scanner-gap MS   pause between two symbols (default 2000)\n"
+           "  --scanner-delay MS pause after the port is opened (default 300)\n"
+           "  --pdf417-bitmaps DIR  write the journal's symbols as pictures DIR/symbol_NNN.bmp\n"
+           "  --pdf417-format F  bmp (default) or png\n"
            "misbehaviour:\n"
            "  --pace             send at the speed of a 9600 baud line (8N2)\n"
            "  --nak              refuse every frame with NAK\n"
@@ -156,14 +166,37 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
             if (!need()) return 64;
             if (!Apply(out.misbehaviour, name.substr(2), value))
                 return bad(name == "--slow" ? "milliseconds from 0 to 60000" : "a number in range");
+        } else if (name == "--scanner") {
+            if (!need()) return 64;
+            if (value.empty()) return bad("a path");
+            out.scanner_path = value;
+        } else if (name == "--scanner-order") {
+            if (!need()) return 64;
+            out.scanner_order = value;
+        } else if (name == "--scanner-baud") {
+            if (!need()) return 64;
+            if (!ToInt(value, 50, 4000000, out.scanner_baud)) return bad("a line speed from 50 to 4000000");
+        } else if (name == "--scanner-gap" || name == "--scanner-delay") {
+            if (!need()) return 64;
+            if (!ToInt(value, 0, 600000, name == "--scanner-gap" ? out.scanner_gap_ms : out.scanner_delay_ms))
+                return bad("milliseconds from 0 to 600000");
+        } else if (name == "--pdf417-bitmaps") {
+            if (!need()) return 64;
+            if (value.empty()) return bad("a directory");
+            out.bitmaps_dir = value;
+        } else if (name == "--pdf417-format") {
+            if (!need()) return 64;
+            if (value != "bmp" && value != "png") return bad("bmp or png");
+            out.bitmaps_format = value;
         } else {
             message = "ordavo-printer-sim: unknown option " + args[i] + "\n" + Usage();
             return 64;
         }
     }
     const int lines = !out.pty_path.empty() + !out.tcp.empty() + !out.file_dir.empty();
-    if (lines == 0 && !out.check_catalogs) {
-        message = "ordavo-printer-sim: one of --pty PATH, --tcp [HOST:]PORT or --file DIR is required\n" + Usage();
+    if (lines == 0 && !out.check_catalogs && out.scanner_path.empty() && out.bitmaps_dir.empty()) {
+        message = "ordavo-printer-sim: one of --pty PATH, --tcp [HOST:]PORT, --file DIR, --scanner PATH or "
+                  "--pdf417-bitmaps DIR is required\n" + Usage();
         return 64;
     }
     if (lines > 1) {

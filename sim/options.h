@@ -38,6 +38,16 @@ struct Options {
     bool check_catalogs = false;
     bool intervention = false;
     Misbehaviour misbehaviour;
+
+    // The PDF-417 scanner: a second pseudo-terminal that sends the journal's symbols.
+    std::string scanner_path;
+    std::string scanner_order = "all";
+    int scanner_baud = 115200;
+    int scanner_gap_ms = 2000;    // between two symbols
+    int scanner_delay_ms = 300;   // after the port is opened, before the first symbol
+    // The journal as PDF-417 pictures in this directory.
+    std::string bitmaps_dir;
+    std::string bitmaps_format = "bmp";
 };
 
 // 0 on success; otherwise the exit status (64 for a usage error) with `message` set. `message`

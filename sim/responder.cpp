@@ -6,7 +6,6 @@
 #include <iostream>
 
 #include "engine/util.h"
-#include "sim/line.h"
 
 namespace ordavo::sim {
 

@@ -46,7 +46,7 @@ int TalvGetSerialNumber(const char* port, char* serial) {
 }
 
 int TalvGetLastAck(unsigned char* ack, unsigned char* st1, unsigned char* st2) {
-    const Status& s = LastAnswer();
+    const Status s = LastAnswer();
     if (!s.valid) return 7;
     if (ack) *ack = s.ack;
     if (st1) *st1 = s.st1;

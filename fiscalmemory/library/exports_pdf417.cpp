@@ -1,11 +1,25 @@
-// Entry points of the fiscal-memory library with C linkage. Not done yet: "command not
-// executed" (7).
+// Entry points of the fiscal-memory library with C linkage: PDF-417 pictures into an audit
+// file (fiscalmemory/library/pdf417_decoder.h).
+#include <mutex>
+
+#include "fiscalmemory/library/pdf417_decoder.h"
 #include "fiscalmemory/library/talvmfd.h"
 
 extern "C" {
 
-int TalvOpenPdf417ToMfd(const char* output) { return 7; }
-int TalvAddBmpFile(const char* picture) { return 7; }
-int TalvClosePdf417ToMfd(void) { return 7; }
+int TalvOpenPdf417ToMfd(const char* output) {
+    std::lock_guard<std::mutex> lock(ordavo::mfd::TheDecodingLock());
+    return ordavo::mfd::TheDecoding().Open(output);
+}
+
+int TalvAddBmpFile(const char* picture) {
+    std::lock_guard<std::mutex> lock(ordavo::mfd::TheDecodingLock());
+    return ordavo::mfd::TheDecoding().Add(picture);
+}
+
+int TalvClosePdf417ToMfd(void) {
+    std::lock_guard<std::mutex> lock(ordavo::mfd::TheDecodingLock());
+    return ordavo::mfd::TheDecoding().Close();
+}
 
 }  // extern "C"

@@ -1,6 +1,12 @@
 // The fiscal-memory library's own version and process-wide settings.
 #include "fiscalmemory/library/library.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "engine/util.h"
+
 namespace ordavo::mfd {
 
 namespace {
@@ -31,9 +37,36 @@ Progress CurrentProgress() {
     return [cb, ctx](long long done, long long expected) { return cb(done, expected, ctx) != 0; };
 }
 
-Status& LastAnswer() {
-    static Status status;
-    return status;
+namespace {
+
+// The last answer outlives the process that received it (a command-line tool asks for it in a
+// process of its own): a few bytes in the user's runtime directory.
+std::string LastAnswerPath() {
+    const char* dir = std::getenv("XDG_RUNTIME_DIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/ordavo-mfd-last-answer-" + std::to_string(getuid());
+}
+
+}  // namespace
+
+namespace {
+Status g_last;
+}  // namespace
+
+Status LastAnswer() {
+    if (g_last.valid) return g_last;
+    Status none;
+    std::string bytes;
+    if (!ReadWholeFile(LastAnswerPath(), bytes) || bytes.size() != 7 || bytes.compare(0, 4, "OLA1") != 0) return none;
+    return {static_cast<uint8_t>(bytes[4]), static_cast<uint8_t>(bytes[5]), static_cast<uint8_t>(bytes[6]), true};
+}
+
+void KeepLastAnswer(const Status& s) {
+    g_last = s;
+    std::string bytes = "OLA1";
+    bytes += static_cast<char>(s.ack);
+    bytes += static_cast<char>(s.st1);
+    bytes += static_cast<char>(s.st2);
+    WriteFileAtomically(LastAnswerPath(), bytes);
 }
 
 }  // namespace ordavo::mfd

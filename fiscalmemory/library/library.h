@@ -21,8 +21,10 @@ bool SupportedSpeed(int baud);
 void SetProgressCallback(TalvProgressCallback callback, void* context);
 Progress CurrentProgress();
 
-// The acknowledge and status bytes of the last answer any function received.
-Status& LastAnswer();
+// The acknowledge and status bytes of the last answer any function received (invalid before
+// the first), in this process or an earlier one of the same user.
+Status LastAnswer();
+void KeepLastAnswer(const Status& s);
 
 // A text argument of the C interface: empty for a null pointer.
 inline std::string Arg(const char* s) { return s ? std::string(s) : std::string(); }

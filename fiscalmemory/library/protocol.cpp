@@ -108,13 +108,22 @@ Bytes BuildFrame(const Bytes& payload) {
     return f;
 }
 
-bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string_view* bytes) {
+bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string* bytes) {
     if (size < kBlockHeader + kBlockTrailer) return false;
     const uint32_t number = Le32(data);
-    const size_t length = Le16(data + 4);
-    if (number != want_number || length != want_length || size != kBlockHeader + length + kBlockTrailer) return false;
-    if (BlockCrc(data, kBlockHeader + length) != Le32(data + kBlockHeader + length)) return false;
-    if (bytes) *bytes = std::string_view(reinterpret_cast<const char*>(data + kBlockHeader), length);
+    const uint16_t field = Le16(data + 4);
+    const bool fill = (field & kFillFlag) != 0;
+    const size_t length = field & ~kFillFlag;
+    const size_t carried = fill ? 1 : length;  // a filled block carries its one byte
+    if (number != want_number || length != want_length || size != kBlockHeader + carried + kBlockTrailer) return false;
+    if (BlockCrc(data, kBlockHeader + carried) != Le32(data + kBlockHeader + carried)) return false;
+    if (bytes) {
+        const char* at = reinterpret_cast<const char*>(data + kBlockHeader);
+        if (fill)
+            bytes->assign(length, *at);
+        else
+            bytes->assign(at, length);
+    }
     return true;
 }
 
@@ -162,13 +171,17 @@ Settings LinkSettings() {
 
 Session::Session(std::string port) : port_(std::move(port)) {}
 
+Session::Session(std::string port, std::unique_ptr<PrinterInterface> link)
+    : port_(std::move(port)), given_(std::move(link)) {}
+
 Session::~Session() { Close(); }
 
 int Session::Open() {
     Close();
     if (port_.empty()) return 10;
     settings_ = LinkSettings();
-    link_ = CreateTransport(port_, settings_);
+    own_link_ = given_ != nullptr;
+    link_ = given_ ? std::move(given_) : CreateTransport(port_, settings_);
     file_pair_ = port_ == "FILE";
     per_command_ = port_ == "SOCKET";
     serial_ = !file_pair_ && !per_command_ && port_ != "USB";
@@ -176,6 +189,7 @@ int Session::Open() {
     moved_ = 0;
     cancelled_ = false;
     if (!per_command_ && !link_->Open(file_pair_ ? 0 : kCommandBaud)) {
+        if (own_link_) given_ = std::move(link_);
         link_.reset();
         return serial_ ? 18 : 8;
     }
@@ -184,7 +198,10 @@ int Session::Open() {
 }
 
 void Session::Close() {
+    if (answered_) KeepLastAnswer(status_);  // once a call, not once a block
+    answered_ = false;
     if (link_ && open_ && !per_command_) link_->Close();
+    if (own_link_ && link_) given_ = std::move(link_);  // the caller's transport serves the next Open too
     link_.reset();
     open_ = false;
 }
@@ -247,10 +264,21 @@ size_t Session::ReadBytes(uint8_t* out, size_t size, int first_byte_ms, int gap_
             deadline = NowMs() + gap_ms + static_cast<int64_t>(want) * 2;
         }
     } else {
-        // Byte by byte, so that a read that runs out of time never loses a byte it received.
+        // Once an answer flows, in pieces (a piece that runs out of time loses its bytes: the
+        // block is then asked for again, and read byte by byte); otherwise byte by byte, so
+        // that a read that runs out of time never loses a byte it received.
+        while (chunked_ && got > 0 && got < size) {
+            const size_t want = std::min<size_t>(size - got, 256);
+            if (!link_->Read(out + got, static_cast<int>(want), gap_ms)) {
+                moved_ += got;
+                return got;  // short: the caller drains the line and asks again
+            }
+            got += want;
+            if (Tick(got)) break;
+        }
         while (got < size) {
             const int64_t left = deadline - NowMs();
-            if (left <= 0) break;
+            if (left <= 0 || Tick(got)) break;
             if (link_->Read(out + got, 1, static_cast<int>(std::min<int64_t>(left, 1000)))) {
                 ++got;
                 deadline = NowMs() + gap_ms;
@@ -263,6 +291,14 @@ size_t Session::ReadBytes(uint8_t* out, size_t size, int first_byte_ms, int gap_
 
 void Session::Drain() {
     if (!link_ || per_command_) return;
+    // A cancel does not cut the drain short: the line must be quiet before the next command.
+    const bool ticking = ticking_;
+    ticking_ = false;
+    struct Restore {
+        bool& on;
+        bool was;
+        ~Restore() { on = was; }
+    } restore{ticking_, ticking};
     uint8_t scratch[256];
     const int64_t limit = NowMs() + kDrainLimitMs;
     while (NowMs() < limit) {
@@ -283,7 +319,7 @@ size_t Session::Transact(const Bytes& frame, int tag, uint8_t* answer, size_t si
 
 void Session::Note(uint8_t ack, uint8_t st1, uint8_t st2) {
     status_ = {ack, st1, st2, true};
-    LastAnswer() = status_;
+    answered_ = true;
 }
 
 int Session::Exchange(const Bytes& payload, size_t data_size, Bytes* data, int first_byte_ms) {
@@ -338,11 +374,15 @@ int Session::ExchangeText(const Bytes& payload, std::string* text, int first_byt
     return rc;
 }
 
+// The status bytes of a command the printer did not carry out: COMANDO NO EJECUTADO, a wrong
+// parameter type or count, an unknown command, a first byte that was not ESC.
+bool Refused(const Status& s) { return (s.st2 & 0x81) != 0 || (s.st1 & 0x0D) != 0; }
+
 int Session::Identity(PrinterIdentity* id) {
     Bytes data;
     const int rc = Exchange({kEscape0, kEscape1, static_cast<uint8_t>(Cmd::kIdentity)}, kIdentitySize, &data);
     if (rc != 0) return rc;
-    if (status_.st2 & 0x01) return 7;
+    if (Refused(status_)) return 7;
     PrinterIdentity r;
     r.serial = Trimmed(data.data(), 24);
     r.model = Trimmed(data.data() + 24, 20);
@@ -358,7 +398,7 @@ int Session::SwitchSpeed(int baud) {
     AppendText(p, Format("%06d", baud % 1000000), 6, '0');
     const int rc = Exchange(p, 0, nullptr);
     if (rc != 0) return rc;
-    if (status_.st2 & 0x01) return 0;  // the printer keeps its speed: so does the port
+    if (Refused(status_)) return 0;  // the printer keeps its speed: so does the port
     link_->Close();
     if (!link_->Open(baud)) {
         // The port cannot go that fast: the printer returns to 9600 after a silence.
@@ -383,13 +423,35 @@ int Session::OpenDownload(const DownloadRequest& r, DownloadInfo* info) {
 }
 
 bool Session::Cancelled(long long done, long long expected) {
+    if (cancelled_) return true;
+    if (done <= reported_) return false;  // nothing new; never backwards
+    reported_ = done;
     if (progress_ && progress_(done, expected)) cancelled_ = true;
     return cancelled_;
 }
 
+// During a block: the caller hears about the bytes coming in at least every kTickMs, so that
+// a slow line neither freezes it nor keeps it from cancelling.
+bool Session::Tick(size_t more) {
+    if (!ticking_) return false;
+    if (cancelled_) return true;
+    const int64_t now = NowMs();
+    if (now - last_tick_ < kTickMs) return false;
+    last_tick_ = now;
+    return Cancelled(tick_done_ + static_cast<long long>(more), tick_expected_);
+}
+
 int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string* signature) {
     const long long expected = static_cast<long long>(info.size) + (signature ? info.signature_size : 0);
+    reported_ = -1;
     if (Cancelled(0, expected)) return 20;
+    ticking_ = true;
+    struct Ticking {
+        bool& on;
+        ~Ticking() { on = false; }
+    } ticking{ticking_};
+    tick_expected_ = expected;
+    last_tick_ = NowMs();
     Bytes answer;
     long long done = 0;
     const uint32_t parts = info.blocks + (signature && info.signed_content ? 1 : 0);
@@ -401,25 +463,29 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
         Bytes payload{kEscape0, kEscape1, static_cast<uint8_t>(sig ? Cmd::kSignature : Cmd::kBlock)};
         if (!sig) AppendText(payload, Format("%08u", i), 8, '0');
         const Bytes frame = BuildFrame(payload);
-        answer.resize(1 + kBlockHeader + length + kBlockTrailer + 2);
+        answer.resize(1 + kBlockHeader + std::max<size_t>(length, 1) + kBlockTrailer + 2);
         bool any = false, good = false;
-        std::string_view bytes;
-        for (int attempt = 0; attempt < kBlockAttempts && !good; ++attempt) {
+        std::string& bytes = block_;
+        tick_done_ = done;
+        for (int attempt = 0; attempt < kBlockAttempts && !good && !cancelled_; ++attempt) {
             if (!BeginExchange()) continue;
+            chunked_ = attempt == 0;
             size_t got = 0;
             if (SendFrame(frame, -1)) {
                 got = ReadBytes(answer.data(), 1, kBlockFirstByteMs, kByteGapMs);
                 if (got == 1 && answer[0] == kAck) {
                     got += ReadBytes(answer.data() + 1, kBlockHeader, kByteGapMs, kByteGapMs);
-                    // The length the printer announces decides how much follows, within bounds.
-                    const size_t announced = got == 1 + kBlockHeader ? Le16(answer.data() + 5) : 0;
-                    if (got == 1 + kBlockHeader && announced <= length) {
+                    // The length the printer announces decides how much follows, within bounds;
+                    // a filled block carries one byte.
+                    const uint16_t field = got == 1 + kBlockHeader ? Le16(answer.data() + 5) : 0;
+                    const size_t announced = (field & kFillFlag) ? 1 : field;
+                    if (got == 1 + kBlockHeader && announced <= std::max<size_t>(length, 1)) {
                         const size_t rest = announced + kBlockTrailer + 2;
                         got += ReadBytes(answer.data() + got, rest, kByteGapMs, kByteGapMs);
                         const size_t body = kBlockHeader + announced + kBlockTrailer;
                         if (got == 1 + body + 2) {
                             Note(kAck, answer[1 + body], answer[2 + body]);
-                            good = (status_.st2 & 0x01) == 0 &&
+                            good = !Refused(status_) &&
                                    ParseBlock(answer.data() + 1, body, number, length, &bytes);
                         }
                     }
@@ -428,12 +494,14 @@ int Session::ReadContent(const DownloadInfo& info, const Sink& sink, std::string
                 }
             }
             EndExchange();
+            chunked_ = false;
             any = any || got > 0;
             if (!good && got > 0) Drain();
         }
+        if (cancelled_) return 20;
         if (!good) return any ? 21 : 8;
         if (sig) {
-            signature->assign(bytes.data(), bytes.size());
+            *signature = bytes;
         } else if (!sink(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
             return 19;
         }

@@ -87,6 +87,17 @@ struct DownloadRequest {
     bool sign = false;       // also fetch the signature (Download's `signature`)
 };
 
+// A request for `content` over a range (the whole memory by default).
+inline DownloadRequest RequestOf(Content content, RangeKind range = RangeKind::kWhole, std::string first = {},
+                                 std::string last = {}) {
+    DownloadRequest r;
+    r.content = content;
+    r.range = range;
+    r.first = std::move(first);
+    r.last = std::move(last);
+    return r;
+}
+
 // The printer's answer to the open command.
 struct DownloadInfo {
     uint8_t reason = 0;          // 0 accepted; else why not (OpenReason)
@@ -123,6 +134,9 @@ struct Status {
     bool valid = false;  // false before the first answer
 };
 
+// True when the status bytes say the printer did not carry the command out.
+bool Refused(const Status& s);
+
 // Where downloaded bytes go, in order. Returning false stops the download (code 19).
 using Sink = std::function<bool(const uint8_t* data, size_t size)>;
 Sink MemorySink(std::string& out);
@@ -132,9 +146,11 @@ using Progress = std::function<bool(long long done, long long expected)>;
 
 // A frame of the printer's command set: STX, NB, ESC, escape bytes, parameters, sum.
 Bytes BuildFrame(const Bytes& escape_and_params);
+// Bit 15 of a block's length: the block is that many copies of the one byte it carries (an
+// erased stretch of memory goes as a few bytes).
+constexpr uint16_t kFillFlag = 0x8000;
 // Checks the block answer data (number, length, bytes, CRC-32): true and the bytes when right.
-bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length,
-                std::string_view* bytes);
+bool ParseBlock(const uint8_t* data, size_t size, uint32_t want_number, size_t want_length, std::string* bytes);
 // Decodes the data of the open command's answer (16 bytes).
 bool ParseDownloadInfo(const uint8_t* data, size_t size, DownloadInfo* info);
 // The 22 parameter bytes of the open command.
@@ -148,6 +164,9 @@ Settings LinkSettings();
 class Session {
 public:
     explicit Session(std::string port);
+    // Over a transport the caller made (a USB printer object of its own, say); `port` says
+    // which kind it is ("USB", "SOCKET", "FILE", else serial).
+    Session(std::string port, std::unique_ptr<PrinterInterface> link);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -197,11 +216,12 @@ private:
     bool BeginExchange();
     void EndExchange();
     bool Cancelled(long long done, long long expected);
+    bool Tick(size_t more);
     void Note(uint8_t ack, uint8_t st1, uint8_t st2);
 
     std::string port_;
     Settings settings_;
-    std::unique_ptr<PrinterInterface> link_;
+    std::unique_ptr<PrinterInterface> link_, given_;
     bool serial_ = false, per_command_ = false, file_pair_ = false, open_ = false;
     int baud_ = kCommandBaud;  // the port's speed now
     int speed_ = kCommandBaud;
@@ -210,6 +230,14 @@ private:
     Progress progress_;
     uint64_t moved_ = 0;
     bool cancelled_ = false;
+    bool answered_ = false;
+    bool chunked_ = false;  // block bodies read in pieces (first attempt of a block)
+    bool own_link_ = false; // link_ came from the caller
+    std::string block_;     // the bytes of the block being read
+    static constexpr int kTickMs = 100;
+    bool ticking_ = false;
+    long long tick_done_ = 0, tick_expected_ = 0, reported_ = -1;
+    int64_t last_tick_ = 0;
 };
 
 }  // namespace ordavo::mfd

@@ -40,8 +40,12 @@ extern "C" {
 #define TALV_SERIAL_SIZE 25
 
 /* ---- settings and status */
+/* The speed of the downloads that follow: 9600, 19200, 38400, 57600 or 115200 (9 for any other).
+ * The printer is addressed at 9600, asked to switch, and goes back to 9600 at the end. */
 TALV_API int TalvSetBaudrate(int baud);
 TALV_API int TalvGetSerialNumber(const char* port, char* serial /* TALV_SERIAL_SIZE, zero-filled */);
+/* The acknowledge byte (6 ACK, 0x15 NAK) and the status bytes of the last answer received, also by
+ * an earlier process of the same user; 7 when there is none. */
 TALV_API int TalvGetLastAck(unsigned char* ack, unsigned char* st1, unsigned char* st2);
 /* Ours: progress of the running download. The callback gets the bytes done and the bytes
  * expected (0 when not known yet) and returns non-zero to cancel (the download then ends with
@@ -49,7 +53,8 @@ TALV_API int TalvGetLastAck(unsigned char* ack, unsigned char* st1, unsigned cha
 typedef int (*TalvProgressCallback)(long long done, long long expected, void* context);
 TALV_API int TalvSetProgressCallback(TalvProgressCallback callback, void* context);
 
-/* ---- downloads */
+/* ---- downloads. Files are written under a temporary name beside `file` and renamed when
+ * complete: a failed or cancelled download leaves nothing under the name. */
 TALV_API int TalvDownloadMF(const char* port, const char* file);
 TALV_API int TalvDownloadMFK(const char* port, const char* file);
 TALV_API int TalvDownloadSB(const char* port, const char* file);
@@ -72,7 +77,7 @@ TALV_API int TalvDownloadRelTransacciones(const char* port, const char* file, co
  * ("100", "10"); mode: 1 data, 2 signature. */
 TALV_API int TalvDownloadMFDByAddress(const char* port, const char* file, const char* kind, const char* first,
                                       const char* last, const char* wait, int mode);
-/* signed_file may be a null pointer. */
+/* signed_file may be a null pointer. 0 when the report was written, whatever it found. */
 TALV_API int TalvDiagnoseMF(const char* port, const char* signed_file, const char* output);
 
 /* ---- conversions of an audit file (.mra, .mpk, .mfd) */
@@ -117,7 +122,9 @@ TALV_API int TalvClosePdf417ToMfd(void);
 /* ---- signatures, keys, encryption */
 /* 0 valid, 255 invalid, other: the file or the key cannot be read. */
 TALV_API int TalvValidate(const char* signed_file, const char* public_key);
-/* verdict: a buffer of TALV_VERDICT_SIZE bytes. */
+/* verdict: a buffer of TALV_VERDICT_SIZE bytes, filled with a zero-terminated text. 0 valid (the
+ * verdict names the reduction, its date and totals), 255 does not match the key, 17 not a
+ * Z-validation text, 4 the text file cannot be opened, 22 the key cannot be read. */
 TALV_API int TalvValidateRZ(const char* z_text_file, const char* public_key, char* verdict);
 TALV_API int TalvGenerateKeys(const char* public_key, const char* private_key);
 TALV_API int TalvAutentificationDLLKeys(const char* text, const char* signed_text, const char* public_key);

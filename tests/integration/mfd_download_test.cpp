@@ -36,6 +36,7 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 class Downloads : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
+        setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);  // this test's own last answer
         state_ = DemoState(3, 4);  // COO 1..15: days 1, 2, 3 of five documents each
         Start({});
     }
@@ -49,7 +50,7 @@ protected:
     const char* port() { return line_->port().c_str(); }
     std::string Out(const std::string& name) { return dir_.File(name); }
 
-    TempDir dir_;
+    TempDir dir_, runtime_;
     sim::PrinterState state_;
     std::unique_ptr<SimLine> line_;
     Library lib_;
@@ -112,7 +113,8 @@ TEST_P(Downloads, AuditMemoryByEveryRangeKind) {
     }
     // User 2 printed one document a day.
     ASSERT_EQ(lib_.TalvDownloadMFD(port(), Out("u2.mra").c_str(), "2", "000001", "000015", "002"), 0);
-    fm::JournalReader reader(Slurp(Out("u2.mra")).substr(fm::kAuditHeadSize));
+    const std::string journal = Slurp(Out("u2.mra")).substr(fm::kAuditHeadSize);
+    fm::JournalReader reader(journal);
     fm::JournalDocument doc;
     int documents = 0;
     while (reader.Next(doc)) documents += doc.kind == fm::DocumentKind::kIdentity ? 0 : 1;
