@@ -24,12 +24,7 @@ void PrintJson(const json& j) {
 
 void LoadDirectorySettings(Settings& s, const RunOptions& o) {
     s.Reset();
-    std::string dir = o.dir.empty() ? CurrentDirectory() : o.dir;
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(dir, ec);
-    s.AppDirectory = ec ? dir : abs.lexically_normal().string();
-    if (!s.AppDirectory.empty() && s.AppDirectory.size() > 1 && s.AppDirectory.back() == '/') s.AppDirectory.pop_back();
-    LoadConfiguration(s, s.AppDirectory + "/config_es.cfg");
+    StartSettings(s, o.dir);
     if (o.port_given) s.PortName = Utf8ToCp1252(o.port);
     if (!o.host.empty()) s.SocketPeer = o.host;
     if (!o.exchange_dir.empty()) s.ExchangeDirectory = o.exchange_dir;

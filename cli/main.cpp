@@ -175,6 +175,7 @@ int RunRun(const std::string& file, const std::string& command, const std::vecto
         for (const Retorno& r : c.retornos) rets.push_back({{"titulo", U(r.titulo)}, {"valor_formatado", U(r.valor_formatado)}});
         PrintJson({{"result", result},
                    {"retorno_formatado", U(c.retorno_formatado)},
+                   {"reason", U(c.motivo)},
                    {"dump", U(c.dump)},
                    {"parametros", params},
                    {"retornos", rets}});
@@ -262,10 +263,19 @@ int RunSequenceRun(const SequenceOptions& so, const RunOptions& o, TerminalUserI
     options.pause_on_error = so.pause_on_error >= 0 ? so.pause_on_error : s.PauseOnError;
     options.step_by_step = so.step ? 1 : 0;
     ui.assume_yes = so.yes;
+    // Each command's result is printed by the live result window as it ends.
+    ui.live_results = true;
     std::string collected, dumps;
     int32_t result = ExecutarRepetido(seq, options, collected, dumps);
-    PrintOut(Lines(collected) + "\n");
+    ui.live_results = false;
+    PrintOut((result != 0 ? TextoErroSequencia(result) : std::string()) + "\n");
     if (so.dump) PrintOut(Lines(dumps) + "\n");
+    if (result == -1) {
+        PrintErr("ordavo-cli: the sequence has no commands\n");
+        return kExitDataError;
+    }
+    // A sequence ended by Ctrl-C between commands is cancelled like a command.
+    if (result == -6) return -kExecCancelado;
     return -result;
 }
 
@@ -276,7 +286,8 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
     app.footer(
         "Texts are read and written as UTF-8 on the terminal and as Windows-1252 in files.\n"
         "Exit status: 0 success; 2, 3 parameter not filled / wrong size; 4 no answer or refused;\n"
-        "5 cancelled (Ctrl-C); 64 usage error; 66 file that cannot be read.");
+        "5 cancelled (Ctrl-C); 64 usage error; 65 unusable content (a sequence without commands);\n"
+        "66 file that cannot be read.");
 
     std::string file, command, answer;
     std::vector<std::string> sets;
@@ -385,7 +396,9 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
 
 int main(int argc, char** argv) {
     static ordavo::cli::TerminalUserInterface ui;
+    static ordavo::cli::InterruptibleClock clock;
     ordavo::EngineEnv().ui = &ui;
+    ordavo::EngineEnv().clock = &clock;
     ordavo::cli::InstallInterruptHandler();
     return ordavo::cli::Main(argc, argv, ui);
 }

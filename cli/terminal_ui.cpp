@@ -28,7 +28,45 @@ public:
     }
 };
 
+// Prints what the run added to its result since the last time; a CR at the very end is held
+// back until its LF comes, so that line ends print as this system's.
+class TerminalLiveResult : public ResultWindow {
+public:
+    void SetMessage(const std::string& message) override {
+        const std::string previous = message_;
+        ResultWindow::SetMessage(message);
+        if (message.size() < printed_ || message.compare(0, printed_, previous, 0, printed_) != 0) printed_ = 0;
+        size_t end = message.size();
+        if (end > printed_ && message[end - 1] == '\r') --end;
+        std::string piece = message.substr(printed_, end - printed_);
+        printed_ = end;
+        std::string out;
+        out.reserve(piece.size());
+        for (size_t i = 0; i < piece.size(); ++i)
+            if (!(piece[i] == '\r' && i + 1 < piece.size() && piece[i + 1] == '\n')) out += piece[i];
+        PrintOut(out);
+        std::fflush(stdout);
+    }
+
+private:
+    size_t printed_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<ResultWindow> TerminalUserInterface::CreateResultWindow() {
+    if (live_results) return std::make_unique<TerminalLiveResult>();
+    return UserInterface::CreateResultWindow();
+}
+
+void InterruptibleClock::SleepMs(int ms) {
+    constexpr int kSliceMs = 20;
+    while (ms > 0 && !Interrupted()) {
+        int slice = ms < kSliceMs ? ms : kSliceMs;
+        Clock::SleepMs(slice);
+        ms -= slice;
+    }
+}
 
 void InstallInterruptHandler() {
     struct sigaction sa {};

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/env.h"
 #include "engine/ui.h"
 
 namespace ordavo::cli {
@@ -16,6 +17,17 @@ public:
     // Questions (OK/Cancel, Yes/No): answered OK without asking when set; otherwise asked on
     // the terminal, and answered Cancel when nothing can be read.
     bool assume_yes = true;
+    // When set, the live result window of a sequence run prints to standard output what each
+    // command added, as it ends.
+    bool live_results = false;
+    std::unique_ptr<ResultWindow> CreateResultWindow() override;
+};
+
+// The engine's clock on the terminal: its pauses (the delay between commands, the pauses
+// after a failed read) end at once on Ctrl-C.
+class InterruptibleClock : public Clock {
+public:
+    void SleepMs(int ms) override;
 };
 
 // Installs the Ctrl-C handler: the first Ctrl-C cancels the running command, a second one

@@ -1,5 +1,6 @@
 #include "engine/bdom.h"
 
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -55,6 +56,19 @@ std::string DescribeError(const std::string& where) {
     return where + ": " + message;
 }
 
+// Our files never declare entities. A declared entity that is referenced many times expands
+// to gigabytes when its text is read, so a file that declares any is refused whole.
+bool DeclaresEntities(const xmlDoc* doc) {
+    for (const xmlDtd* dtd : {doc->intSubset, doc->extSubset}) {
+        if (!dtd) continue;
+        for (void* table : {dtd->entities, dtd->pentities})
+            if (table && xmlHashSize(static_cast<xmlHashTablePtr>(table)) > 0) return true;
+    }
+    return false;
+}
+
+const char* const kEntitiesRefused = ": entity declarations (<!ENTITY ...>) are not allowed in this file";
+
 }  // namespace
 
 BDOM::BDOM() { xmlInitParser(); }
@@ -71,10 +85,12 @@ int BDOM::Load(const std::string& path) {
     last_error_.clear();
     xmlResetLastError();
     std::string contents;
-    if (!ReadWholeFile(path, contents)) {
-        last_error_ = path + ": " + std::strerror(errno ? errno : ENOENT);
+    if (!ReadRegularFile(path, contents, &last_error_)) {
+        doc_ = nullptr;  // last_error_ says why: missing, a directory, not a regular file
     } else if (contents.size() > static_cast<size_t>(INT32_MAX)) {
         last_error_ = path + ": file too large";
+    } else if (MostAttributesInOneTag(contents) > kMaxXmlAttributes) {
+        last_error_ = path + ": an element has more than " + std::to_string(kMaxXmlAttributes) + " attributes";
     } else if (DeclaresWindows1252(contents)) {
         // Our files are Windows-1252. Decoding them here is several times faster than
         // through the parser's character-set converter, which matters for large catalogs.
@@ -98,9 +114,14 @@ int BDOM::Load(const std::string& path) {
             }
         }
     }
+    if (doc_ && DeclaresEntities(doc_)) {
+        xmlFreeDoc(doc_);
+        doc_ = nullptr;
+        last_error_ = path + kEntitiesRefused;
+    }
     if (!doc_) {
-        std::fputs("Failed to instantiate an XML DOM.\n", stdout);
-        std::fflush(stdout);
+        // A message for the person, never mixed into what a program reads from standard output.
+        std::fputs("Failed to instantiate an XML DOM.\n", stderr);
         return -1;
     }
     return 0;
@@ -117,7 +138,17 @@ int BDOM::LoadMemory(const std::string& xml) {
         last_error_ = "document too large";
         return -1;
     }
+    if (MostAttributesInOneTag(xml) > kMaxXmlAttributes) {
+        last_error_ = "memory.xml: an element has more than " + std::to_string(kMaxXmlAttributes) + " attributes";
+        return -1;
+    }
     doc_ = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "memory.xml", nullptr, kParseOptions);
+    if (doc_ && DeclaresEntities(doc_)) {
+        xmlFreeDoc(doc_);
+        doc_ = nullptr;
+        last_error_ = std::string("memory.xml") + kEntitiesRefused;
+        return -1;
+    }
     if (!doc_) {
         last_error_ = DescribeError("memory.xml");
         return -1;

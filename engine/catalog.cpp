@@ -98,7 +98,8 @@ int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, 
     // declaration with its entities, another character set, a text that does not parse) through
     // the document tree, which also gives the precise error.
     std::string contents;
-    if (ReadWholeFile(path, contents) && contents.find("<!DOCTYPE") == std::string::npos) {
+    if (ReadWholeFile(path, contents) && contents.find("<!DOCTYPE") == std::string::npos &&
+        MostAttributesInOneTag(contents) <= kMaxXmlAttributes) {
         std::vector<std::string> found;
         std::vector<Comando> list;
         bool read = false;
@@ -126,13 +127,35 @@ int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, 
     return 0;
 }
 
-std::string CatalogFileForCountry(const Settings& s) {
-    std::string path = s.AppDirectory + "/";
-    if (s.Country == "CHILE") return path + "comandos_cl.xml";
-    if (s.Country == "VENEZUELA") return path + "comandos_vn.xml";
-    if (s.Country == "LOTERIAS") return path + "comandos_lot.xml";
-    if (s.Country == "REP DOMINICANA") return path + "comandos_rd.xml";
-    if (s.Country == "PANAMA") return path + "XML/comandos_pa.xml";
+namespace {
+
+// The one table of the countries' catalog files, with the uses each file serves.
+struct CountryCatalog {
+    const char* country;
+    const char* file;
+    bool main_reference;
+    bool sequence_reference;
+};
+constexpr CountryCatalog kCountryCatalogs[] = {
+    {"CHILE", "comandos_cl.xml", true, true},
+    {"VENEZUELA", "comandos_vn.xml", true, true},
+    {"LOTERIAS", "comandos_lot.xml", true, false},
+    {"REP DOMINICANA", "comandos_rd.xml", false, false},
+    {"PANAMA", "XML/comandos_pa.xml", false, false},
+};
+
+}  // namespace
+
+std::string CatalogFileForCountry(const Settings& s, CatalogUse use) {
+    const std::string path = s.AppDirectory + "/";
+    for (const CountryCatalog& row : kCountryCatalogs) {
+        if (s.Country != row.country) continue;
+        bool serves = use == CatalogUse::Load || (use == CatalogUse::MainReference && row.main_reference) ||
+                      (use == CatalogUse::SequenceReference && row.sequence_reference);
+        if (serves) return path + row.file;
+        break;
+    }
+    if (use != CatalogUse::Load && !s.CatalogPath.empty()) return s.CatalogPath;
     return path + "comandos.xml";
 }
 

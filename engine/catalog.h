@@ -39,9 +39,15 @@ int CarregarArquivoCatalogo(const std::string& path, std::vector<Comando>& out, 
 int LerCatalogoTexto(const std::string& utf8, const std::string& file, std::vector<Comando>& out,
                      std::vector<std::string>* warnings = nullptr);
 
+// What a country's catalog file is looked up for: loading it, or opening it as the command
+// reference from the main window or from the sequence window (which know fewer countries).
+enum class CatalogUse { Load, MainReference, SequenceReference };
+
 // The catalog file of a country below the application directory ("comandos_vn.xml", ...,
-// "XML/comandos_pa.xml", else "comandos.xml"); "-- Otro --" is handled by CarregarCatalogo.
-std::string CatalogFileForCountry(const Settings& s);
+// "XML/comandos_pa.xml"). For loading, another country gives "comandos.xml" ("-- Otro --" is
+// handled by CarregarCatalogo); for a reference, a country without its own file for that use
+// gives the last loaded catalog, else "comandos.xml".
+std::string CatalogFileForCountry(const Settings& s, CatalogUse use = CatalogUse::Load);
 
 // The main window's catalog load: chooses the file by the country (asking through the engine's
 // user interface for "-- Otro --" and again when the file does not parse), stores the path in

@@ -37,6 +37,8 @@ Comando& Comando::operator=(const Comando& other) {
     escape = other.escape;
     tipo_retorno = other.tipo_retorno;
     retorno_formatado = other.retorno_formatado;
+    motivo = other.motivo;
+    enviado_ms = other.enviado_ms;
     n_bytes_escape = other.n_bytes_escape;
     std::memcpy(bytes_escape, other.bytes_escape, sizeof bytes_escape);
     parametros = other.parametros;

@@ -84,6 +84,12 @@ public:
     std::string escape;
     std::string tipo_retorno;
     std::string retorno_formatado;
+    // Why the last execution got no answer or ended early ("" when it was answered): the port
+    // that could not be opened, the printer's silence, a lost link, a cancel. An unanswered
+    // end also has it as the last line of retorno_formatado.
+    std::string motivo;
+    // Monotonic time at which the frame went out (the printer's silence counts from here).
+    int64_t enviado_ms = 0;
     int32_t n_bytes_escape = 0;
     uint8_t bytes_escape[kMaxEscape] = {};
     std::vector<Parametro> parametros;

@@ -14,6 +14,8 @@
 
 namespace ordavo {
 
+class Comando;
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -35,6 +37,9 @@ struct Environment {
     Settings* settings = nullptr;       // defaults to GetSettings()
     // Name of the parallel-port library the "TESTE" commands load.
     std::string inpout_library = "inpout32.so";
+    // Told of every command that Executar ran (not the "TESTE" ones), with its result: the
+    // main window shows the last outcome.
+    std::function<void(const Comando&, int32_t result)> executed;
 };
 
 // The process-wide environment, with defaults filled in on first use.

@@ -14,6 +14,7 @@
 #include "engine/codepage.h"
 #include "engine/comando.h"
 #include "engine/env.h"
+#include "engine/failure_reason.h"
 #include "engine/strings.h"
 #include "engine/ui.h"
 #include "engine/util.h"
@@ -165,10 +166,41 @@ int32_t Recusado(Comando& c) {
     return Fim(c, kExecSemResposta);
 }
 
-int32_t SemResposta(Comando& c) {
+const std::string& PortaDoComando() { return EngineEnv().settings->PortName; }
+
+// Unanswered: the system's message, then the line that says why.
+int32_t SemResposta(Comando& c, const std::string& motivo) {
     Fechar(c);
+    c.motivo = motivo;
     c.retorno_formatado += Str(IDS_ERROR_ENVIAR);
+    if (!motivo.empty()) c.retorno_formatado += "\r\n" + motivo;
     return Fim(c, kExecSemResposta);
+}
+
+// The printer said nothing more: for how long since the frame went out, or since its last
+// byte (`since_ms`, 0 for "since the frame").
+int32_t Silencio(Comando& c, int32_t received, int32_t expected, int64_t since_ms = 0) {
+    int64_t silent = EngineEnv().clock->MonotonicMs() - (since_ms > 0 ? since_ms : c.enviado_ms);
+    return SemResposta(c, MotivoSilencio(PortaDoComando(), silent, received, expected));
+}
+
+int32_t ConexaoPerdida(Comando& c) {
+    return SemResposta(c, MotivoConexaoPerdida(PortaDoComando(), c.transporte->LastError()));
+}
+
+// A read that failed at once, without waiting for its time-out (a port that reports an error
+// immediately), still costs the time-out, so that a loop of reads never spins. The pause
+// keeps the progress window alive and ends early when the user cancels.
+void CustoDaLeitura(int64_t started_ms, ProgressWindow& progress) {
+    Environment& env = EngineEnv();
+    constexpr int kSliceMs = 100;
+    if (env.clock->MonotonicMs() - started_ms >= kPauseAfterFailureMs) return;
+    for (;;) {
+        int64_t left = started_ms + kReadTimeoutMs - env.clock->MonotonicMs();
+        if (left <= 0 || progress.IsCancelled()) return;
+        env.clock->SleepMs(static_cast<int>(std::min<int64_t>(left, kSliceMs)));
+        progress.PumpMessages();
+    }
 }
 
 int32_t ErroProtocolo(Comando& c) {
@@ -193,6 +225,7 @@ int32_t Anulado(Comando& c, bool drenar, const std::string& text = Str(IDS_COMAN
     if (drenar) Drenar(c);
     Fechar(c);
     c.retorno_formatado += text;
+    c.motivo = MotivoCancelado();
     return Fim(c, kExecCancelado);
 }
 
@@ -205,6 +238,7 @@ int32_t ReceberFixo(Comando& c) {
     std::unique_ptr<ProgressWindow> progress = AbrirProgresso(total, Str(IDS_RECIBIENDO_RETORNO));
     int32_t got = 0;
     int failures = 0;
+    int64_t last_byte_ms = 0;
     while (got < total) {
         if (progress->IsCancelled()) {
             progress.reset();
@@ -217,14 +251,22 @@ int32_t ReceberFixo(Comando& c) {
                 return Recusado(c);
             }
             AppendDumpByte(c.dump, byte);
+            last_byte_ms = env.clock->MonotonicMs();
             ++got;
             failures = 0;
             progress->Step();
         } else {
+            if (c.transporte->LinkLost()) {
+                progress.reset();
+                return ConexaoPerdida(c);
+            }
             env.clock->SleepMs(kPauseAfterFailureMs);
             if (++failures >= kMaxConsecutiveFailures) {
+                // Cancel pressed during the last wait is still a cancel, not a silence.
+                progress->PumpMessages();
+                const bool cancelled = progress->IsCancelled();
                 progress.reset();
-                return SemResposta(c);
+                return cancelled ? Anulado(c, true) : Silencio(c, got, total, last_byte_ms);
             }
         }
         progress->PumpMessages();
@@ -254,9 +296,14 @@ int32_t ReceberStatusPrimeiro(Comando& c) {
             AppendDumpByte(c.dump, c.resposta[static_cast<size_t>(got)]);
             ++got;
             progress->Step();
-        } else if (++failures >= kMaxStatusFailures) {
+        } else if (c.transporte->LinkLost()) {
             progress.reset();
-            return SemResposta(c);
+            return ConexaoPerdida(c);
+        } else if (++failures >= kMaxStatusFailures) {
+            progress->PumpMessages();
+            const bool cancelled = progress->IsCancelled();
+            progress.reset();
+            return cancelled ? Anulado(c, true) : Silencio(c, got, -1);
         }
         progress->PumpMessages();
     }
@@ -271,9 +318,11 @@ int32_t ReceberStatusPrimeiro(Comando& c) {
             c.retorno_formatado = LinhasStatus(c);
             c.dump += "\r\n";
             c.retorno_formatado += Str(IDS_COMANDO_ANULADO);
+            c.motivo = MotivoCancelado();
             return Fim(c, kExecCancelado);
         }
         uint8_t byte = 0;
+        const int64_t started = EngineEnv().clock->MonotonicMs();
         if (c.transporte->Read(&byte, 1, kReadTimeoutMs)) {
             text += static_cast<char>(TraduzirByteRetorno(byte));
             AppendDumpByte(c.dump, byte);
@@ -283,6 +332,11 @@ int32_t ReceberStatusPrimeiro(Comando& c) {
         } else {
             // A NUL-terminated answer may have no text at all.
             if (nul && first_read) break;
+            if (c.transporte->LinkLost()) {
+                progress.reset();
+                return ConexaoPerdida(c);
+            }
+            CustoDaLeitura(started, *progress);
             progress->PumpMessages();
         }
         first_read = false;
@@ -339,7 +393,7 @@ int32_t ReceberFixoArquivo(Comando& c, FilePairTransport& file) {
             if (++empties >= kMaxEmptyChunks) {
                 progress.reset();
                 waiting.reset();
-                return SemResposta(c);
+                return Silencio(c, got, total);
             }
         } else {
             if (got == 0 && c.resposta[0] == kNak) {
@@ -531,11 +585,11 @@ void PassoData() {
 // ------------------------------------------------------------------------------ Comando
 
 int32_t Comando::Executar() {
+    if (tipo == kTipoTeste) return Enviar();
     int32_t result = Enviar();
-    if (result != kExecOk) return result;
-    if (tipo == kTipoTeste) return kExecOk;
-    if (tipo == kTipoGprs) return ReceberGprs();
-    return Receber();
+    if (result == kExecOk) result = tipo == kTipoGprs ? ReceberGprs() : Receber();
+    if (EngineEnv().executed) EngineEnv().executed(*this, result);
+    return result;
 }
 
 int32_t Comando::MontarQuadro() {
@@ -595,10 +649,20 @@ int32_t Comando::Enviar() {
 
     Environment& env = EngineEnv();
     const Settings& settings = *env.settings;
+    motivo.clear();
     transporte = env.transport_factory ? env.transport_factory(settings.PortName, settings) : nullptr;
+    if (!transporte) motivo = MotivoSemTransporte(settings.PortName);
 
-    if (auto* file = dynamic_cast<FilePairTransport*>(transporte.get())) {
-        file->Open(kOpenFileMode);
+    auto* file = dynamic_cast<FilePairTransport*>(transporte.get());
+    if (transporte && !transporte->Open(file ? kOpenFileMode : kOpenSpeed)) {
+        // A port that did not open cannot carry the frame nor bring an answer: the command
+        // ends at once as unanswered, with the system's reason.
+        motivo = MotivoAbertura(settings.PortName, transporte->LastError());
+        transporte->Close();
+        transporte.reset();
+        file = nullptr;
+    }
+    if (file) {
         {
             std::unique_ptr<WaitWindow> wait = env.ui->ShowWait(Str(IDS_AGUARDE));
             // Stale answers of an earlier exchange are cleared before the frame goes out.
@@ -627,13 +691,13 @@ int32_t Comando::Enviar() {
         }
     } else if (transporte) {
         int tag = kWriteTagPort;
-        if (settings.PortName == "SOCKET")
+        if (transporte->SendsAnswerLength())
             tag = (tipo != kTipoGprs && StatusPrimeiro(*this)) ? kWriteTagTerminated : tamanho_retorno;
-        transporte->Open(kOpenSpeed);
         transporte->Purge();
         transporte->Write(quadro.data, quadro.length, tag);
     }
 
+    enviado_ms = env.clock->MonotonicMs();
     dump = "CMD: ";
     for (int32_t i = 0; i < quadro.length; ++i) AppendDumpByte(dump, quadro.data[i]);
     return kExecOk;
@@ -641,11 +705,9 @@ int32_t Comando::Enviar() {
 
 int32_t Comando::Receber() {
     dump += "\r\nRET: ";
-    if (!transporte) {
-        // No transport could be made for the port setting: nothing was sent.
-        retorno_formatado += Str(IDS_ERROR_ENVIAR);
-        return Fim(*this, kExecSemResposta);
-    }
+    // No transport could be made for the port setting, or its port did not open: nothing was
+    // sent, and no read can bring an answer.
+    if (!transporte) return SemResposta(*this, motivo);
     auto* file = dynamic_cast<FilePairTransport*>(transporte.get());
     if (StatusPrimeiro(*this))
         return file ? ReceberStatusPrimeiroArquivo(*this, *file) : ReceberStatusPrimeiro(*this);
@@ -654,10 +716,7 @@ int32_t Comando::Receber() {
 
 int32_t Comando::ReceberGprs() {
     dump += "\r\nRET: ";
-    if (!transporte) {
-        retorno_formatado += Str(IDS_ERROR_ENVIAR);
-        return Fim(*this, kExecSemResposta);
-    }
+    if (!transporte) return SemResposta(*this, motivo);
     Environment& env = EngineEnv();
     resposta.assign(kGprsBuffer, 0);
     std::unique_ptr<ProgressWindow> progress =
@@ -698,10 +757,14 @@ int32_t Comando::ReceberGprs() {
             received = transporte->Read(&resposta[got], 1, kReadTimeoutMs) != 0;
         }
         if (!received) {
+            if (!file_pair && transporte->LinkLost()) {
+                progress.reset();
+                return ConexaoPerdida(*this);
+            }
             env.clock->SleepMs(kPauseAfterFailureMs);
             if (++failures >= kMaxConsecutiveFailures) {
                 progress.reset();
-                return SemResposta(*this);
+                return Silencio(*this, static_cast<int32_t>(got), -1);
             }
             progress->PumpMessages();
             continue;

@@ -1,9 +1,12 @@
 #include "engine/util.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -56,11 +59,19 @@ std::string Format(const char* fmt, ...) {
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     if (from.empty()) return;
-    size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
+    size_t pos = text.find(from);
+    if (pos == std::string::npos) return;
+    // One pass into a new text: replacing in place moves the whole tail at every match.
+    std::string out;
+    out.reserve(to.size() > from.size() ? text.size() + text.size() / 8 : text.size());
+    size_t start = 0;
+    for (; pos != std::string::npos; pos = text.find(from, start)) {
+        out.append(text, start, pos - start);
+        out.append(to);
+        start = pos + from.size();
     }
+    out.append(text, start, std::string::npos);
+    text.swap(out);
 }
 
 std::string HexBytes(const uint8_t* data, size_t length) {
@@ -101,7 +112,33 @@ bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out) {
     return pending < 0;
 }
 
+namespace {
+
+// A save that was killed half way leaves "NAME.tmpPID" beside NAME. Those of processes that no
+// longer run are ours to remove; a running process's temporary belongs to its save in progress.
+void RemoveStaleTemporaries(const std::string& path) {
+    size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+    DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) return;
+    while (struct dirent* e = ::readdir(d)) {
+        std::string_view name(e->d_name);
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string_view digits = name.substr(prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        pid_t pid = static_cast<pid_t>(AtoiC(digits));
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        ::unlink((dir + "/" + std::string(name)).c_str());
+    }
+    ::closedir(d);
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error) {
+    RemoveStaleTemporaries(path);
     std::string tmp = path + ".tmp" + std::to_string(::getpid());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     auto fail = [&](const char* what) {
@@ -133,14 +170,82 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return false;
-    out = ss.str();
+bool ReadRegularFile(const std::string& path, std::string& out, std::string* error) {
+    auto fail = [&](int e, const char* what) {
+        if (error) *error = path + ": " + (what ? std::string(what) : std::string(std::strerror(e)));
+        errno = e;
+        return false;
+    };
+    // Non-blocking, so that a FIFO without a writer does not hold the program at the open.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return fail(errno, nullptr);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return fail(e, nullptr);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return fail(EISDIR, nullptr);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(EINVAL, "not a regular file (a FIFO, a device or a socket)");
+    }
+    std::string text;
+    text.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(fd);
+            return fail(e, nullptr);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    out = std::move(text);
     return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) { return ReadRegularFile(path, out, nullptr); }
+
+size_t MostAttributesInOneTag(std::string_view xml) {
+    size_t most = 0;
+    size_t i = 0;
+    const size_t n = xml.size();
+    while (i < n) {
+        size_t lt = xml.find('<', i);
+        if (lt == std::string_view::npos || lt + 1 >= n) break;
+        char first = xml[lt + 1];
+        if (first == '!' || first == '?' || first == '/') {
+            i = lt + 1;
+            continue;
+        }
+        // Inside a start tag: every '=' outside quotes is one attribute.
+        size_t count = 0;
+        char quote = 0;
+        size_t j = lt + 1;
+        for (; j < n; ++j) {
+            char c = xml[j];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                ++count;
+            } else if (c == '>' || c == '<') {
+                break;
+            }
+        }
+        most = std::max(most, count);
+        i = j;
+    }
+    return most;
 }
 
 }  // namespace ordavo

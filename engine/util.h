@@ -30,7 +30,16 @@ bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out);
 // Returns false (and leaves any old file untouched) on failure; `error` gets the reason.
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
-// Reads a whole file; false when it cannot be opened or read.
+// Reads a whole regular file; false when it cannot be opened or read, or is a directory, a
+// FIFO or a device (errno tells which). Never waits for a writer nor reads without end.
 bool ReadWholeFile(const std::string& path, std::string& out);
+// The same, with the reason in `error` ("PATH: Is a directory", "PATH: not a regular file").
+bool ReadRegularFile(const std::string& path, std::string& out, std::string* error);
+
+// The largest number of attributes that one start tag of an XML text carries, counted in one
+// pass. The XML parser checks every attribute of a tag against all the others, so a tag with
+// tens of thousands of them costs quadratic time; readers refuse such texts first.
+size_t MostAttributesInOneTag(std::string_view xml);
+constexpr size_t kMaxXmlAttributes = 256;
 
 }  // namespace ordavo

@@ -9,6 +9,7 @@
 
 #include "engine/util.h"
 #include "sim/catalog.h"
+#include "sim/cmd_encrypted.h"
 #include "sim/line.h"
 #include "sim/options.h"
 #include "sim/peers.h"
@@ -59,6 +60,8 @@ int Main(int argc, char** argv) {
     if (!o.serial.empty()) state.serial = o.serial;
     if (o.intervention) state.intervention = true;
     Printer printer(std::move(state), &catalog);
+
+    if (!o.encrypted_xml.empty()) return WriteEncryptedAuditXml(printer.state(), o.encrypted_xml);
 
     if (o.check_catalogs) {
         const std::vector<std::string> problems = printer.Check(catalog);

@@ -74,6 +74,7 @@ std::string Usage() {
            "  --serial TEXT      the printer's serial number\n"
            "  --intervention     start in technical intervention\n"
            "  --control FILE     read misbehaviour and conditions from FILE before each answer\n"
+           "  --encrypted-xml FILE  write the audit memory as encrypted XML into FILE and exit\n"
            "  --verbose          log every frame and answer in hexadecimal on stderr\n"
            "  --check-catalogs   compare the catalogs with the printer's commands and exit\n"
            "PDF-417 (with or without a printer line):\n"
@@ -153,6 +154,9 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
         } else if (name == "--control") {
             if (!need()) return 64;
             out.control_file = value;
+        } else if (name == "--encrypted-xml") {
+            if (!need()) return 64;
+            out.encrypted_xml = value;
         } else if (name == "--verbose") {
             out.verbose = true;
         } else if (name == "--check-catalogs") {
@@ -194,7 +198,8 @@ int ParseOptions(int argc, char** argv, Options& out, std::string& message) {
         }
     }
     const int lines = !out.pty_path.empty() + !out.tcp.empty() + !out.file_dir.empty();
-    if (lines == 0 && !out.check_catalogs && out.scanner_path.empty() && out.bitmaps_dir.empty()) {
+    if (lines == 0 && !out.check_catalogs && out.scanner_path.empty() && out.bitmaps_dir.empty() &&
+        out.encrypted_xml.empty()) {
         message = "ordavo-printer-sim: one of --pty PATH, --tcp [HOST:]PORT, --file DIR, --scanner PATH or "
                   "--pdf417-bitmaps DIR is required\n" + Usage();
         return 64;

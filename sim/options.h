@@ -37,6 +37,7 @@ struct Options {
     bool verbose = false;
     bool check_catalogs = false;
     bool intervention = false;
+    std::string encrypted_xml;  // write the audit memory as encrypted XML there and exit
     Misbehaviour misbehaviour;
 
     // The PDF-417 scanner: a second pseudo-terminal that sends the journal's symbols.

@@ -44,7 +44,7 @@ public:
 
     std::string IncomingPath() const;
     std::string OutgoingPath() const;
-    const std::string& LastError() const { return last_error_; }
+    std::string LastError() const override { return last_error_; }
 
 private:
     std::string PathOf(const char* name) const;

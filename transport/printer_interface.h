@@ -32,6 +32,16 @@ public:
     virtual int PutRequest(const uint8_t* buffer, int count, uint32_t* written);
     virtual int TakeResponse(uint8_t* buffer, int count, uint32_t* received);
 
+    // Why the last operation failed, in the system's own words ("" when nothing failed or the
+    // transport keeps no reason).
+    virtual std::string LastError() const { return std::string(); }
+    // True once the link is gone for good (the peer closed the connection, the device
+    // vanished): no later Read on this transport can bring a byte.
+    virtual bool LinkLost() const { return false; }
+    // True for a transport whose peer is told, after the frame, how long the answer will be
+    // (the Write tag); the others get the fixed tag.
+    virtual bool SendsAnswerLength() const { return false; }
+
     const char* PortName() const { return port_name_; }
 
 protected:

@@ -1,5 +1,7 @@
 #include "transport/serial_interface.h"
 
+#include "transport/poll_time.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,20 +17,6 @@
 namespace ordavo {
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now().time_since_epoch())
-        .count();
-}
-
-// poll() takes whole milliseconds; round up so that a wait never ends before its limit.
-int PollMs(int64_t remaining_us) {
-    if (remaining_us <= 0) return 0;
-    int64_t ms = (remaining_us + 999) / 1000;
-    return static_cast<int>(std::min<int64_t>(ms, 1 << 30));
-}
 
 bool SpeedFor(int baud, speed_t& speed) {
     struct Entry {
@@ -91,6 +79,7 @@ void WinSerialInterface::ReleaseHandle() {
 int WinSerialInterface::Open(int baud_rate) {
     if (fd_ >= 0) Close();
     last_error_.clear();
+    link_lost_ = false;
 
     const std::string name = port_name_;
     const std::string path = DevicePath(name);
@@ -108,7 +97,12 @@ int WinSerialInterface::Open(int baud_rate) {
     // hang: every wait goes through poll() with the port's own time-outs.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        Fail(path, errno);
+        int e = errno;
+        // TIOCEXCL of another opener answers EBUSY: say what it means.
+        if (e == EBUSY)
+            Fail(path + ": the port is in use", e);
+        else
+            Fail(path, e);
         return 0;
     }
     fd_ = fd;
@@ -248,6 +242,10 @@ int WinSerialInterface::Read(uint8_t* buffer, int count, int timeout_ms) {
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         // End of file or EIO: the device went away (a pseudo-terminal whose other side closed,
         // an unplugged adapter). Waiting longer cannot bring bytes.
+        Fail(open_port_name_.empty() ? std::string(port_name_) : open_port_name_,
+             n == 0 ? 0 : errno);
+        if (n == 0) last_error_ += ": end of file (the device went away)";
+        link_lost_ = true;
         return 0;
     }
     return 1;

@@ -30,8 +30,12 @@ public:
     // The device path that a port name stands for ("" for an empty name).
     static std::string DevicePath(const std::string& port_name);
 
-    // Why the last Open failed, with the system's own wording ("" after a successful Open).
-    const std::string& LastError() const { return last_error_; }
+    // Why the last Open or Read failed, with the system's own wording ("" after a successful
+    // Open).
+    std::string LastError() const override { return last_error_; }
+    // The device answered a read with end of file or an I/O error (an unplugged adapter, a
+    // pseudo-terminal whose other side closed).
+    bool LinkLost() const override { return link_lost_; }
     // The port name while open, "" when closed.
     const std::string& OpenPortName() const { return open_port_name_; }
     bool IsOpen() const { return fd_ >= 0; }
@@ -50,6 +54,7 @@ private:
     int fd_ = -1;
     int baud_ = 0;
     bool exclusive_set_ = false;
+    bool link_lost_ = false;
     struct termios saved_termios_ {};
     bool modem_saved_ = false;
     int saved_modem_lines_ = 0;

@@ -1,5 +1,7 @@
 #include "transport/socket_interface.h"
 
+#include "transport/poll_time.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,17 +19,6 @@
 namespace ordavo {
 
 namespace {
-
-int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int PollMs(int64_t remaining_us) {
-    if (remaining_us <= 0) return 0;
-    return static_cast<int>(std::min<int64_t>((remaining_us + 999) / 1000, 1 << 30));
-}
 
 std::string Trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -80,6 +71,7 @@ bool SocketInterface::ParsePeer(const std::string& text, std::string* host, int*
 int SocketInterface::Open(int baud_rate) {
     Close();
     last_error_.clear();
+    link_lost_ = false;
 
     std::string host;
     int port = kDefaultPort;
@@ -212,11 +204,14 @@ int SocketInterface::Read(uint8_t* buffer, int count, int timeout_ms) {
             n = sock_->recv(buffer + got, count - got);
         } catch (...) {
             last_error_ = "the connection was lost while receiving";
+            link_lost_ = true;
             return 0;
         }
         if (n <= 0) {
             // The peer closed the connection: no more bytes will come on it.
-            last_error_ = "the peer closed the connection";
+            last_error_ = n == 0 ? "the peer closed the connection"
+                                 : std::string("the connection broke: ") + std::strerror(errno);
+            link_lost_ = true;
             return 0;
         }
         got += n;

@@ -31,10 +31,13 @@ public:
     // Waits at most `timeout_ms` for `count` bytes; bytes beyond them stay in the connection.
     int Read(uint8_t* buffer, int count, int timeout_ms) override;
     int Purge() override;  // a new connection holds nothing stale: 1 while connected
+    bool SendsAnswerLength() const override { return true; }
 
     void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
     // Why the last operation failed ("" when none did).
-    const std::string& LastError() const { return last_error_; }
+    std::string LastError() const override { return last_error_; }
+    // The peer closed the connection or it broke.
+    bool LinkLost() const override { return link_lost_; }
     bool IsOpen() const { return sock_ != nullptr; }
 
     // Splits a peer text into host and port; an empty host means "the configured address".
@@ -50,6 +53,7 @@ private:
     int connect_timeout_ms_ = kConnectTimeoutMs;
     std::unique_ptr<sockinetbuf> sock_;
     std::string last_error_;
+    bool link_lost_ = false;
 };
 
 }  // namespace ordavo

@@ -41,6 +41,8 @@ int UsbInterface::Read(uint8_t* buffer, int count, int timeout_ms) {
     return 1;
 }
 
+std::string UsbInterface::LastError() const { return device_.LastError(); }
+
 int UsbInterface::Purge() {
     device_.Flush();
     return 1;

@@ -22,6 +22,7 @@ public:
     // Waits up to the time-out + 500 ms for each missing piece; 1 only with `count` bytes.
     int Read(uint8_t* buffer, int count, int timeout_ms) override;
     int Purge() override;  // discards what earlier commands left queued; always 1
+    std::string LastError() const override;  // the device object's last failure
 
     static constexpr int kReadSlackMs = 500;
 

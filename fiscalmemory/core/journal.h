@@ -83,6 +83,7 @@ class JournalReader {
 public:
     // Over bytes in memory (not copied: they must outlive the reader).
     explicit JournalReader(std::string_view bytes);
+    explicit JournalReader(std::string&& temporary) = delete;  // the bytes would be gone at once
     // Over an open file, from its current position, up to `limit` bytes (all when negative),
     // through a buffer of bounded size.
     JournalReader(std::FILE* file, long long limit);

@@ -1,5 +1,7 @@
 #include "params/gui/value_dialogs.h"
 
+#include <QAbstractSpinBox>
+
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -138,6 +140,46 @@ EditorDialog::EditorDialog(QWidget* parent, bool with_ok) : QDialog(parent) {
     buttons->addWidget(cancel_);
     outer->addLayout(buttons);
     InstallHelpKey(this);
+}
+
+QWidget* EditorDialog::FirstField() const {
+    auto usable = [](QWidget* w) { return w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus); };
+    QPushButton* first_button = nullptr;
+    QWidget* w = const_cast<EditorDialog*>(this);
+    for (int guard = 0; guard < 1000; ++guard) {
+        w = w->nextInFocusChain();
+        if (!w || w == this) break;
+        if (!usable(w)) continue;
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w))
+            return w;
+        auto* button = qobject_cast<QPushButton*>(w);
+        if (button && !first_button && button != ok_ && button != cancel_) first_button = button;
+    }
+    return first_button;
+}
+
+void EditorDialog::FocusFirstField() {
+    QWidget* field = FirstField();
+    if (!field) return;
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->selectAll();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+        text->selectAll();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
+        spin->selectAll();
+}
+
+void EditorDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    activateWindow();
+    FocusFirstField();
+    // Once more when the window system has made the window active (the focus of a window that
+    // is not active yet is only remembered).
+    QTimer::singleShot(0, this, [this] {
+        QWidget* field = FirstField();
+        if (field && !field->hasFocus()) FocusFirstField();
+    });
 }
 
 void EditorDialog::SetDescription(const std::string& description) {
@@ -436,7 +478,8 @@ GetOptionDlg::GetOptionDlg(QWidget* parent) : EditorDialog(parent, false) {
     for (int k = 1; k <= OptionEditor::kButtons; ++k) {
         auto* b = new QPushButton(this);
         b->setObjectName(QString("option%1").arg(k));
-        b->setAutoDefault(false);
+        // Enter presses the choice that has the keyboard.
+        b->setAutoDefault(true);
         b->setMinimumWidth(180);
         connect(b, &QPushButton::clicked, this, [this, k] {
             choice_ = k;
@@ -555,9 +598,11 @@ GetClicheDlg::GetClicheDlg(QWidget* parent) : EditorDialog(parent) {
     centered_ = new QCheckBox(Q(textos::kCentralizado), this);
     centered_->setObjectName("centered");
     Body()->addWidget(centered_);
-    // The multi-line box takes Enter as a new line; OK is pressed, not defaulted.
+    // The multi-line box takes Enter as a new line; OK is pressed, not defaulted. In the two
+    // single-line boxes Enter confirms, as in every other editor.
     OkButton()->setDefault(false);
     OkButton()->setAutoDefault(false);
+    for (QLineEdit* line : lines_) connect(line, &QLineEdit::returnPressed, this, &QDialog::accept);
 }
 
 QPlainTextEdit* GetClicheDlg::Third() const {

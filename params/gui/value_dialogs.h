@@ -36,9 +36,16 @@ class EditorDialog : public QDialog {
     QLabel* DescriptionLabel() const { return description_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
+    // The field that has the keyboard when the editor opens: the first text, number, date or
+    // time box in tab order, or else the first choice button.
+    QWidget* FirstField() const;
 
   protected:
     QVBoxLayout* Body() const { return body_; }
+    // Puts the cursor into the first field with its text selected, so that typing replaces
+    // the value and Enter confirms it.
+    void showEvent(QShowEvent* event) override;
+    void FocusFirstField();
 
   private:
     QLabel* description_ = nullptr;

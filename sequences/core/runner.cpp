@@ -1,3 +1,6 @@
+#include <locale.h>
+#include <time.h>
+
 #include <ctime>
 
 #include "engine/env.h"
@@ -16,12 +19,16 @@ const char* const kTituloProgresso = "Ejecutando secu\xE9ncia";
 
 std::string Line(const char* text) { return std::string("\r\n") + text + "\r\n"; }
 
+// The date line of a run reads the same in the desktop program (whose toolkit adopts the
+// user's locale) and on the command line: always in the "C" locale's "%c" form.
 std::string DateTimeNow() {
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     std::time_t now = EngineEnv().clock->Now();
     std::tm local{};
     localtime_r(&now, &local);
     char buffer[128];
-    size_t n = std::strftime(buffer, sizeof buffer, "%c", &local);
+    size_t n = c_locale ? strftime_l(buffer, sizeof buffer, "%c", &local, c_locale)
+                        : std::strftime(buffer, sizeof buffer, "%c", &local);
     return std::string(buffer, n);
 }
 
@@ -39,7 +46,10 @@ int32_t SequenciaComandos::ExecutarSequencia(int stop_on_error, int pause_on_err
     std::unique_ptr<ProgressWindow> progress = ui->CreateProgress(kTituloProgresso, false);
     progress->BeginModal();
     progress->SetRange(0, NumeroComandos(), 1);
-    if (comandos.empty()) return -1;
+    if (comandos.empty()) {
+        live->SetMessage(resultado);
+        return -1;
+    }
 
     const bool stop = stop_on_error == 1;
     const bool pause = pause_on_error == 1;
@@ -48,6 +58,7 @@ int32_t SequenciaComandos::ExecutarSequencia(int stop_on_error, int pause_on_err
         progress->PumpMessages(true);
         if (progress->IsCancelled()) {
             progress->Step();
+            live->SetMessage(resultado);
             return -6;
         }
         progress->Step();

@@ -105,10 +105,14 @@ int32_t ListaSequencias::Carregar(const std::string& path, std::string* error) {
         const BNodeList children = BDOM::ChildNodes(node);
         int t = BDOM::FindChild(children, "titulo", 0);
         if (t >= 0) s.titulo = BDOM::Text(BDOM::Item(children, t));
-        for (int n = 0;; ++n) {
-            int index = BDOM::FindChild(children, "cmd", n);
+        // One walk over the children: looking each "cmd" up by its occurrence would start
+        // again from the first child every time. As with that lookup, a "cmd" that is the very
+        // first child ends the list.
+        for (int index = 0; index < static_cast<int>(children.size()); ++index) {
+            BNode child = BDOM::Item(children, index);
+            if (BDOM::NodeName(child) != "cmd") continue;
             if (index <= 0) break;
-            s.comandos.push_back(LerCmd(BDOM::Item(children, index), options, path, nullptr));
+            s.comandos.push_back(LerCmd(child, options, path, nullptr));
         }
         sequencias.push_back(std::move(s));
     }

@@ -28,7 +28,7 @@
 #include "params/core/editar_valor.h"
 #include "params/gui/qt_value_editors.h"
 #include "params/gui/value_dialogs.h"
-#include "sequences/gui/sequence_window_rules.h"
+#include "sequences/core/sequence_window_rules.h"
 #include "shell/gui/config_dlg.h"
 #include "shell/gui/gui_support.h"
 #include "shell/gui/message_return_dlg.h"

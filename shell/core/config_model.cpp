@@ -97,6 +97,31 @@ std::vector<std::string> ListSerialDevices(const std::string& dev_dir, const std
     return out;
 }
 
+std::vector<std::string> ExtraPortEntries(const std::string& dev_dir, const std::string& sys_tty_dir) {
+    std::vector<std::string> out = {"SOCKET"};
+    std::vector<std::string> devices = ListSerialDevices(dev_dir, sys_tty_dir);
+    const std::string by_id = dev_dir + "/serial/by-id/";
+    std::vector<std::string> named;  // the devices the links stand for
+    for (const std::string& d : devices) {
+        if (d.rfind(by_id, 0) != 0) continue;
+        out.push_back(d);
+        std::error_code ec;
+        fs::path target = fs::canonical(d, ec);
+        if (!ec) named.push_back(target.string());
+    }
+    for (const std::string& d : devices) {
+        if (d.rfind(by_id, 0) == 0) continue;
+        const std::string name = fs::path(d).filename().string();
+        // ttyS0..ttyS7 are what COM1: to COM8: open.
+        if (name.size() == 5 && name.rfind("ttyS", 0) == 0 && name[4] >= '0' && name[4] <= '7') continue;
+        std::error_code ec;
+        fs::path real = fs::canonical(d, ec);
+        if (!ec && std::find(named.begin(), named.end(), real.string()) != named.end()) continue;
+        out.push_back(d);
+    }
+    return out;
+}
+
 int FindListEntry(const std::vector<std::string>& entries, const std::string& text) {
     if (text.empty()) return -1;
     for (size_t i = 0; i < entries.size(); ++i)

@@ -34,6 +34,12 @@ std::vector<std::string> SpeedEntries();    // "9600" ... "115200"
 std::vector<std::string> ListSerialDevices(const std::string& dev_dir = "/dev",
                                            const std::string& sys_tty_dir = "/sys/class/tty");
 
+// What the port list offers after PortEntries(): "SOCKET", then the serial devices present
+// under the names a person recognises: the /dev/serial/by-id links first, then the devices
+// that no such link names. /dev/ttyS0 to /dev/ttyS7 are left out: they are "COM1:" to "COM8:".
+std::vector<std::string> ExtraPortEntries(const std::string& dev_dir = "/dev",
+                                          const std::string& sys_tty_dir = "/sys/class/tty");
+
 // The index of the first entry that begins with `text`, ignoring case; -1 when none does or
 // the text is empty (an empty setting shows an empty field rather than the first entry).
 int FindListEntry(const std::vector<std::string>& entries, const std::string& text);

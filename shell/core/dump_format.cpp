@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/codepage.h"
+
 namespace ordavo {
 namespace {
 
@@ -46,6 +48,8 @@ void DumpBytes(std::string bytes, bool printable, std::string& out) {
                 out += '.';
             else if (printable && (byte < 0x20 || byte == 0x7F))
                 out += static_cast<char>(0xB7);
+            else if (printable && byte >= 0x80)
+                out += static_cast<char>(TraduzirByteRetorno(static_cast<uint8_t>(byte)));  // code page 850
             else
                 out += static_cast<char>(byte);
         }

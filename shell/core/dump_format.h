@@ -13,7 +13,8 @@ namespace ordavo {
 // Pairs are found by their "CMD:" line, so blank lines between pairs are skipped; a command
 // line without a "RET:" line after it (a command that was never sent) gets an empty answer.
 // With `printable` set, the character column shows control bytes other than zero as a middle
-// dot (0xB7), so that a text box keeps the columns; saved files get the bytes themselves.
+// dot (0xB7), so that a text box keeps the columns, and bytes from 0x80 as the code page 850
+// characters the printer means (0x82 is "Ã©"); saved files get the bytes themselves.
 std::string FormatDump(const std::string& record, bool printable = false);
 
 // What "Salvar" writes for the option chosen in its option dialog.

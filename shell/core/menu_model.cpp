@@ -1,5 +1,7 @@
 #include "shell/core/menu_model.h"
 
+#include "engine/catalog.h"
+
 #include <unordered_map>
 
 #include "engine/strings.h"
@@ -56,14 +58,7 @@ int CommandIndexForMenuId(int id, size_t command_count) {
     return index < command_count ? static_cast<int>(index) : -1;
 }
 
-std::string CommandReferencePath(const Settings& s) {
-    const std::string base = s.AppDirectory + "/";
-    if (s.Country == "CHILE") return base + "comandos_cl.xml";
-    if (s.Country == "VENEZUELA") return base + "comandos_vn.xml";
-    if (s.Country == "LOTERIAS") return base + "comandos_lot.xml";
-    if (!s.CatalogPath.empty()) return s.CatalogPath;
-    return base + "comandos.xml";
-}
+std::string CommandReferencePath(const Settings& s) { return CatalogFileForCountry(s, CatalogUse::MainReference); }
 
 std::vector<std::string> HelpFileCandidates(const std::string& app_directory, const std::string& program_directory,
                                             const std::string& data_directory, const std::string& source_directory) {

@@ -1,5 +1,7 @@
 #include "shell/core/settings.h"
 
+#include <filesystem>
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -137,6 +139,15 @@ std::string CurrentDirectory() {
         if (errno != ERANGE || buffer.size() > (1u << 20)) return ".";
         buffer.resize(buffer.size() * 2);
     }
+}
+
+int StartSettings(Settings& s, const std::string& directory) {
+    std::string dir = directory.empty() ? CurrentDirectory() : directory;
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(dir, ec);
+    s.AppDirectory = ec ? dir : abs.lexically_normal().string();
+    if (s.AppDirectory.size() > 1 && s.AppDirectory.back() == '/') s.AppDirectory.pop_back();
+    return LoadConfiguration(s, s.AppDirectory + "/config_es.cfg");
 }
 
 int ModelMaskFor(const std::string& model_name) {

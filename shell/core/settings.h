@@ -61,6 +61,11 @@ int SaveConfiguration(const Settings& s, const std::string& path = "config_es.cf
 // The process's current directory, whatever its length.
 std::string CurrentDirectory();
 
+// The start-up of the settings, the same for the desktop program and the command line: the
+// application directory is `directory` (the current directory when empty) made absolute,
+// and its "config_es.cfg" is read over what `s` holds. Returns what LoadConfiguration does.
+int StartSettings(Settings& s, const std::string& directory = std::string());
+
 // ModelMask of a model name, by the model table (65535 for unknown names).
 int ModelMaskFor(const std::string& model_name);
 

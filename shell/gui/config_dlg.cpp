@@ -71,7 +71,7 @@ ConfigDlg::ConfigDlg(QWidget* parent, bool lock_filter, bool lock_model) : QDial
     fields_.lock_model = lock_model;
 
     std::vector<std::string> ports = PortEntries();
-    for (const std::string& device : ListSerialDevices()) ports.push_back(device);
+    for (const std::string& extra : ExtraPortEntries()) ports.push_back(extra);
     port_ = MakeList(this, "port", ports);
     model_ = MakeList(this, "model", ModelEntries());
     country_ = MakeList(this, "country", CountryEntries());

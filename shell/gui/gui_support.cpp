@@ -1,5 +1,19 @@
 #include "shell/gui/gui_support.h"
 
+#include "shell/gui/help_window.h"
+
+#include <QLocale>
+
+#include <QLibraryInfo>
+
+#include <QTranslator>
+
+#include <QFontMetrics>
+
+#include <QFontInfo>
+
+#include <QFontDatabase>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -69,10 +83,19 @@ void OpenHelp(QWidget* parent) {
     std::string program_dir = NativePath(QCoreApplication::applicationDirPath());
     std::vector<std::string> candidates =
         HelpFileCandidates(app_dir, program_dir, ORDAVO_DATA_DIR, ORDAVO_SOURCE_TREE);
-    for (const std::string& path : candidates)
-        if (OpenDocument(path)) return;
-
     QWidget* owner = DialogParent(parent);
+    // A document that is there is shown: by the desktop's viewer, or else in our own window.
+    // "Not found" is said only when none of the places holds it.
+    auto show = [owner](const std::string& path) {
+        if (OpenDocument(path)) return true;
+        HelpWindow window(owner);
+        if (!window.ShowFile(path)) return false;
+        window.exec();
+        return true;
+    };
+    for (const std::string& path : candidates)
+        if (QFileInfo(QPath(path)).isFile() && show(path)) return;
+
     QMessageBox box(QMessageBox::Warning, QStr(IDS_ORDAVO), QStr(IDS_AYUDA_NO_ENCONTRADA), QMessageBox::Ok, owner);
     box.exec();
     std::string chosen;
@@ -80,7 +103,7 @@ void OpenHelp(QWidget* parent) {
     if (ChooseOpenFile(owner, "Seleccione Archivo de Ayuda", "*.chm",
                        "Archivos Ayuda(*.CHM)|*.chm;*.html;*.htm|Todos los Archivos (*.*)|*.*||", candidates.front(),
                        chosen))
-        OpenDocument(chosen);
+        show(chosen);
 }
 
 void InstallHelpKey(QWidget* window) {
@@ -138,4 +161,44 @@ void InitResources() {
     if (!done) RegisterOrdavoResources();
     done = true;
 }
+QFont FixedPitchFont() {
+    QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    auto fixed = [](QFont font) {
+        font.setStyleHint(QFont::TypeWriter, QFont::PreferMatch);
+        font.setFixedPitch(true);
+        QFontInfo info(font);
+        QFontMetrics metrics(font);
+        // The pitch flag of some fonts is wrong: the widths decide.
+        bool same = metrics.horizontalAdvance(QString(10, 'i')) == metrics.horizontalAdvance(QString(10, 'M'));
+        return std::make_pair(info.fixedPitch() && same, font);
+    };
+    if (auto [ok, font] = fixed(system); ok) return font;
+    QStringList families = {"DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Noto Sans Mono", "Nimbus Mono PS",
+                            "Courier New", "Courier", "FreeMono", "monospace"};
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family) && !families.contains(family)) families << family;
+    for (const QString& family : families) {
+        QFont candidate = system;
+        candidate.setFamilies({family});
+        if (auto [ok, font] = fixed(candidate); ok) return font;
+    }
+    return system;
+}
+
+bool InstallSpanishTranslations() {
+    static QTranslator* installed = nullptr;
+    if (installed) return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // "qt_es" pulls in qtbase_es and the other modules' files; "qtbase_es" alone also does.
+    if (!translator->load(QLocale(QLocale::Spanish), "qt", "_", dir) &&
+        !translator->load(QLocale(QLocale::Spanish), "qtbase", "_", dir)) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
+
 }  // namespace ordavo::gui

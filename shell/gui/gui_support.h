@@ -3,6 +3,7 @@
 // program's "Name|*.x||" filters.
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <functional>
 #include <string>
@@ -48,6 +49,15 @@ bool ChooseSaveFile(QWidget* parent, const std::string& title, const std::string
 // The window that dialogs opened from code should sit on: the active modal window, else the
 // active window, else the given fallback.
 QWidget* DialogParent(QWidget* fallback = nullptr);
+
+// A font whose characters all have one width, whatever fonts the machine has: the system's
+// fixed font when it really is fixed, else the first of the usual monospaced families that
+// is, else any fixed-pitch family installed.
+QFont FixedPitchFont();
+
+// Loads Qt's own Spanish texts (file dialogs, standard buttons) from the system's Qt
+// translations; true when they were found.
+bool InstallSpanishTranslations();
 
 // Registers the icons and the logo (once).
 void InitResources();

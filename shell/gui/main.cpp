@@ -15,6 +15,7 @@
 #include "sequences/gui/sequences_control.h"
 #include "shell/core/menu_model.h"
 #include "shell/gui/main_window.h"
+#include "shell/gui/program_windows.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
     SetUpApplication();
     QGuiApplication::setDesktopFileName("ordavo");
     ordavo::gui::InitResources();
+    // Qt's own dialogs and buttons speak the program's language.
+    ordavo::gui::InstallSpanishTranslations();
     QApplication::setWindowIcon(QIcon(":/ordavo/ordavo.png"));
 
     QCommandLineParser parser;
@@ -90,13 +93,8 @@ int main(int argc, char** argv) {
     }
 
     // The windows of the other parts of the program take over their menu items.
-    ordavo::gui::RegisterParameterWindows();
-
     ordavo::gui::MainWindow window;
-    // The sequence window works on the catalog the main window has loaded at that moment.
-    ordavo::gui::SetMenuWindowOpener(ordavo::ID_SECUENCIA, [&window](QWidget* parent) {
-        ordavo::gui::OpenSequencesControl(parent, window.Commands());
-    });
+    ordavo::gui::RegisterProgramWindows(window);
     if (parser.isSet(kPortOption)) window.SetPortOverride(QFile::encodeName(parser.value(kPortOption)).toStdString());
     window.Start();
     return app.exec();

@@ -1,9 +1,12 @@
 #include "shell/gui/main_window.h"
 
+#include "shell/gui/help_window.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -16,6 +19,8 @@
 #include "programming/gui/program_machine_dlg.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
+#include "shell/core/catalog_reference.h"
+#include "shell/core/command_outcome.h"
 #include "shell/core/settings.h"
 #include "shell/gui/config_dlg.h"
 #include "shell/gui/gui_support.h"
@@ -95,6 +100,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(this) {
 
 MainWindow::~MainWindow() {
     if (EngineEnv().ui == &ui_) EngineEnv().ui = previous_ui_;
+    EngineEnv().executed = nullptr;
     if (!started_) return;
     Settings to_save = GetSettings();
     if (port_override_ && to_save.PortName == *port_override_) to_save.PortName = configured_port_;
@@ -107,16 +113,54 @@ bool MainWindow::Start() {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     Settings& s = GetSettings();
-    s.AppDirectory = CurrentDirectory();
-    LoadConfiguration(s);
+    StartSettings(s);
     configured_port_ = s.PortName;
     if (port_override_) s.PortName = *port_override_;
     started_ = true;
 
     bool loaded = LoadCatalogWithWait();
     if (loaded) BuildMenu();
+    // Every command run from here on, by whichever window, shows its outcome below.
+    EngineEnv().executed = [this](const Comando& command, int32_t result) { ShowOutcome(command, result); };
+    UpdateStatusBar();
     update();
     return loaded;
+}
+
+QLabel* MainWindow::StatusField(const char* name) const { return statusBar()->findChild<QLabel*>(name); }
+
+void MainWindow::UpdateStatusBar() {
+    static const char* const kFields[] = {"port", "speed", "model", "country", "catalog", "outcome"};
+    if (!StatusField("port")) {
+        for (const char* name : kFields) {
+            auto* label = new QLabel(statusBar());
+            label->setObjectName(name);
+            if (std::string(name) == "outcome")
+                statusBar()->addWidget(label, 1);
+            else
+                statusBar()->addPermanentWidget(label);
+        }
+        StatusField("outcome")->setTextFormat(Qt::PlainText);
+    }
+    const Settings& s = GetSettings();
+    std::string model = s.ModelName;
+    while (!model.empty() && model.back() == ' ') model.pop_back();
+    StatusField("port")->setText(QString::fromUtf8("Puerto: ") + Q(s.PortName));
+    StatusField("speed")->setText(QString::number(s.BaudRate));
+    StatusField("model")->setText(Q(model));
+    StatusField("country")->setText(Q(s.Country));
+    const std::string catalog = s.CatalogPath;
+    StatusField("catalog")->setText(Q(catalog.substr(catalog.rfind('/') == std::string::npos ? 0 : catalog.rfind('/') + 1)));
+    StatusField("catalog")->setToolTip(Q(catalog));
+}
+
+void MainWindow::ShowOutcome(const Comando& command, int32_t result) {
+    if (!StatusField("outcome")) UpdateStatusBar();
+    CommandOutcome outcome = OutcomeOf(command, result);
+    QLabel* label = StatusField("outcome");
+    label->setText(Q(outcome.text));
+    label->setToolTip(Q(command.retorno_formatado));
+    label->setStyleSheet(outcome.ok ? QString() : QString("color: #c00000; font-weight: bold;"));
 }
 
 bool MainWindow::LoadCatalogWithWait() {
@@ -224,15 +268,24 @@ void MainWindow::OpenSettings() {
     // A port chosen in the dialog is the user's own: from now on it is saved.
     if (port_override_ && s.PortName != *port_override_) port_override_.reset();
     BuildMenu();
+    UpdateStatusBar();
 }
 
 void MainWindow::ReloadCatalog() {
     Settings& s = GetSettings();
     s.Country = Str(IDS_OTRO_PAIS);
     if (LoadCatalogWithWait()) BuildMenu();
+    UpdateStatusBar();
 }
 
-void MainWindow::OpenCommandReference() { OpenDocument(CommandReferencePath(GetSettings())); }
+void MainWindow::OpenCommandReference() {
+    // A readable page made from the loaded catalog, not the catalog's XML.
+    HelpWindow window(this);
+    window.setObjectName("CommandReference");
+    window.ShowHtml(Q(CatalogReferenceHtml(commands_, CommandReferencePath(GetSettings()))),
+                    Q("Refer\xE9ncia de los comandos"));
+    window.exec();
+}
 
 void MainWindow::RunCommand(int index) {
     if (index < 0 || static_cast<size_t>(index) >= commands_.size()) return;

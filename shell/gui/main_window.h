@@ -12,6 +12,7 @@
 #include "engine/comando.h"
 #include "shell/gui/qt_user_interface.h"
 
+class QLabel;
 class QMenu;
 
 namespace ordavo {
@@ -63,8 +64,14 @@ public:
     void OpenCommandReference();
     void RunCommand(int index);
 
+    // The status bar: port, speed, model, country, catalog file, and the last command's
+    // outcome ("OK", or the printer's error in red).
+    void UpdateStatusBar();
+    QLabel* StatusField(const char* name) const;
+
 private:
     QMenu* AddPopup(const std::string& caption);
+    void ShowOutcome(const Comando& command, int32_t result);
 
     QtUserInterface ui_;
     UserInterface* previous_ui_ = nullptr;

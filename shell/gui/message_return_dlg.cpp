@@ -25,7 +25,7 @@ MessageReturnDlg::MessageReturnDlg(QWidget* parent) : QDialog(parent) {
     view_->setObjectName("text");
     view_->setReadOnly(true);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont fixed = FixedPitchFont();
     view_->setFont(fixed);
     view_->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(' ') * 8);
 

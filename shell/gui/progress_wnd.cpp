@@ -22,6 +22,7 @@ namespace {
 constexpr int kTextLines = 4;
 constexpr int kMargin = 10;
 constexpr int kMaxText = 511;
+constexpr const char* kCancelCaption = " Cancelar ";
 
 bool OnSomeScreen(const QRect& frame) {
     // The title bar must be reachable: the top-left corner and the point a little inside the
@@ -64,7 +65,8 @@ ProgressWnd::ProgressWnd(QWidget* parent, const std::string& title, bool smooth)
 
     cancel_ = new QPushButton(this);
     cancel_->setObjectName("cancel");
-    CaptionAnular(cancel_);
+    // The progress window's own caption, spaces included (not the dialogs' "Anular").
+    cancel_->setText(QString::fromLatin1(kCancelCaption));
     cancel_->setAutoDefault(false);
     cancel_->setMinimumWidth(cancel_->fontMetrics().horizontalAdvance(cancel_->text() + "  ") + 24);
     connect(cancel_, &QPushButton::clicked, this, [this] { Cancel(); });
@@ -160,7 +162,8 @@ void ProgressWnd::PositionChanged() {
     if (bar_->value() != value) bar_->setValue(value);
 }
 
-void ProgressWnd::PumpMessages(bool) {
+void ProgressWnd::PumpMessages(bool escape_cancels) {
+    escape_cancels_ = escape_cancels;
     if (modal_ && !cancelled_ && isVisible()) {
         if (!isActiveWindow()) activateWindow();
         if (!hasFocus() && !cancel_->hasFocus()) setFocus();
@@ -182,7 +185,10 @@ void ProgressWnd::Cancel() {
 
 void ProgressWnd::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        Cancel();
+        // Only where the running operation allows it (its PumpMessages says so); elsewhere
+        // Escape must not end a command half way by a stray key press.
+        if (escape_cancels_) Cancel();
+        event->accept();
         return;
     }
     QWidget::keyPressEvent(event);

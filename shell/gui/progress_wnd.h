@@ -51,6 +51,7 @@ private:
     QProgressBar* bar_ = nullptr;
     QPushButton* cancel_ = nullptr;
     bool modal_ = false;
+    bool escape_cancels_ = false;  // as the last PumpMessages asked
 };
 
 }  // namespace ordavo::gui

@@ -106,6 +106,22 @@ TEST(ConfigRules, SerialDevicesPresent) {
     EXPECT_TRUE(ListSerialDevices(dev.File("missing"), sys.path()).empty());
 }
 
+TEST(ConfigRules, PortListOffersSocketAndReadableDevicesWithoutDuplicates) {
+    test::TempDir dev, sys;
+    auto touch = [](const std::string& p) { std::ofstream(p).put('x'); };
+    for (const char* n : {"ttyS0", "ttyS7", "ttyS8", "ttyUSB0", "ttyUSB1", "ttyACM0"}) touch(dev.File(n));
+    for (const char* n : {"ttyS0", "ttyS7", "ttyS8"}) {
+        std::filesystem::create_directories(sys.path() + "/" + n);
+        std::ofstream(sys.path() + "/" + n + "/type") << "4\n";
+    }
+    std::filesystem::create_directories(dev.path() + "/serial/by-id");
+    const std::string link = dev.path() + "/serial/by-id/usb-FTDI_FT232R_Printer_A1-if00-port0";
+    std::filesystem::create_symlink("../../ttyUSB0", link);
+    Strings got = ExtraPortEntries(dev.path(), sys.path());
+    // COM1: to COM8: stand for ttyS0..ttyS7, and the linked ttyUSB0 shows under its readable name.
+    EXPECT_EQ(got, (Strings{"SOCKET", link, dev.File("ttyS8"), dev.File("ttyUSB1"), dev.File("ttyACM0")}));
+}
+
 TEST(ConfigRules, UdevRuleGivesSeatAccessWithoutWorldWrite) {
     EXPECT_EQ(UsbHardwareIds().size(), 5u);
     std::string rules = UdevRulesText();

@@ -39,6 +39,17 @@ TEST(FormatDump, LaysOutOffsetsHexAndCharacters) {
     EXPECT_NE(shown.find("0000  " + Pad48("06") + "\xB7\r\n"), std::string::npos);
 }
 
+TEST(FormatDump, ShownCharactersAreThePrintersCodePage) {
+    // 0x82 is an e with acute accent in code page 850, 0xA4 an n with tilde; NUL and the other
+    // control bytes look different.
+    const std::string shown = FormatDump("CMD:  82 A4 00 01 41\r\nRET:  06\r\n", true);
+    const std::string line = shown.substr(shown.find("0000  "), shown.find("\r\n", 6) - shown.find("0000  "));
+    EXPECT_EQ(line.substr(54), "\xE9\xF1.\xB7" "A");
+    // A saved dump keeps the bytes as they were.
+    const std::string saved = FormatDump("CMD:  82 A4 00 01 41\r\nRET:  06\r\n");
+    EXPECT_NE(saved.find("\x82\xA4.\x01" "A"), std::string::npos);
+}
+
 TEST(FormatDump, FindsEveryPairAndSurvivesDamagedRecords) {
     EXPECT_EQ(FormatDump(""), "");
     EXPECT_EQ(FormatDump("nothing to see\r\n"), "");

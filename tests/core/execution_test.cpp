@@ -345,7 +345,9 @@ TEST_F(ExecucaoTest, FixedAnswerEnds) {
         factory.Add(Script());
         Comando c = Cmd("Mudo", "35 23", 0);
         EXPECT_EQ(c.Executar(), -4);
-        EXPECT_EQ(c.retorno_formatado, Header("Mudo") + "Error al enviar comando");
+        EXPECT_EQ(c.retorno_formatado, Header("Mudo") + "Error al enviar comando\r\n"
+                                       "Motivo: la impresora no respondi\xF3 durante 120 s despu\xE9s de enviado el "
+                                       "comando por COM1:.");
         EXPECT_EQ(factory.Last().reads, 52);
         EXPECT_EQ(clock.MonotonicMs() - start, 52 * 2300);
         EXPECT_EQ(clock.Sleeps(), std::vector<int>(52, 300));
@@ -405,6 +407,31 @@ TEST_F(ExecucaoTest, CancelDrainsThePortUnderAWaitWindow) {
     EXPECT_EQ(factory.Last().reads, 3 + 1);  // three answer reads, one drain read
 }
 
+TEST_F(ExecucaoTest, APortThatDoesNotOpenIsNeitherWrittenNorRead) {
+    for (bool file_pair : {false, true}) {
+        SCOPED_TRACE(file_pair ? "file pair" : "port");
+        settings.PortName = file_pair ? "FILE" : "COM1:";
+        const int64_t start = clock.MonotonicMs();
+        if (file_pair)
+            factory.AddFile(Script().OpenResult(0));
+        else
+            factory.Add(Script().OpenResult(0));
+        Comando c = Cmd("Cerrado", "35 23", 0);
+        EXPECT_EQ(c.Executar(), -4);
+        EXPECT_EQ(factory.Last().Sequence(), "Open Close");
+        EXPECT_TRUE(factory.Last().written.empty());
+        EXPECT_EQ(clock.MonotonicMs(), start);  // no waiting for an answer that cannot come
+        EXPECT_EQ(c.retorno_formatado.rfind(Header("Cerrado") + "Error al enviar comando\r\nMotivo: no se pudo ", 0), 0u)
+            << c.retorno_formatado;
+        EXPECT_EQ(c.motivo, c.retorno_formatado.substr(c.retorno_formatado.find("Motivo: ")));
+    }
+    // A cancel keeps the system's text and tells why in the reason.
+    factory.Add(Script().Hex("06").Do([&] { ui.CancelNewest(); }));
+    Comando x = Cmd("Anular", "35 23", 4, {Ret("X", 4, "ASCII")});
+    EXPECT_EQ(x.Executar(), -5);
+    EXPECT_EQ(x.motivo, "Motivo: cancelado por el usuario.");
+}
+
 // ----------------------------------------------------------------- status-first layouts
 
 TEST_F(ExecucaoTest, StatusFirstEtxAnswer) {
@@ -435,7 +462,8 @@ TEST_F(ExecucaoTest, StatusFirstEtxAnswer) {
     factory.Add(Script().Hex("06").Fail(6).Hex("00").Fail(6).Hex("00 00 00").Text("x").Hex("03"));
     Comando s = Cmd("Status", "35 50", -1);
     EXPECT_EQ(s.Executar(), -4);
-    EXPECT_EQ(s.retorno_formatado, Header("Status") + "Error al enviar comando");
+    EXPECT_EQ(s.retorno_formatado, Header("Status") + "Error al enviar comando\r\nMotivo: la impresora dej\xF3 de "
+                                                      "responder despu\xE9s de 2 bytes (24 s en silencio, puerto COM1:).");
     EXPECT_EQ(factory.Last().reads, 14);
     EXPECT_EQ(clock.MonotonicMs() - start, 12 * 2000);
 
@@ -592,7 +620,11 @@ TEST_F(ExecucaoTest, GprsEndsByFailureCountBufferAndCancel) {
         c.SetTipo("GPRS");
         clock.ClearSleeps();
         EXPECT_EQ(c.Executar(), -4);
-        EXPECT_EQ(c.retorno_formatado, Header("Modulo") + "Error al enviar comando");
+        EXPECT_EQ(c.retorno_formatado.rfind(Header("Modulo") + "Error al enviar comando\r\nMotivo: la impresora dej\xF3 "
+                                                                "de responder despu\xE9s de 7 bytes",
+                                              0),
+                  0u)
+            << c.retorno_formatado;
         EXPECT_EQ(factory.Last().reads, 7 + 52);
         EXPECT_EQ(clock.Sleeps(), std::vector<int>(52, 300));
     }
@@ -645,7 +677,8 @@ TEST_F(ExecucaoTest, FilePairFixedAnswer) {
     factory.AddFile(Script());
     Comando m = Cmd("Mudo", "35 23", 0);
     EXPECT_EQ(m.Executar(), -4);
-    EXPECT_EQ(m.retorno_formatado, Header("Mudo") + "Error al enviar comando");
+    EXPECT_EQ(m.retorno_formatado, Header("Mudo") + "Error al enviar comando\r\nMotivo: la impresora no respondi\xF3 "
+                                                    "durante 2 s despu\xE9s de enviado el comando por FILE.");
     std::vector<int> expected = {300};
     expected.insert(expected.end(), 12, 100);
     EXPECT_EQ(clock.Sleeps(), expected);
@@ -772,7 +805,8 @@ TEST_F(ExecucaoTest, TransportChoiceAndWriteTag) {
     };
     Comando n = Cmd("Nada", "35 23", 0);
     EXPECT_EQ(n.Executar(), -4);
-    EXPECT_EQ(n.retorno_formatado, Header("Nada") + "Error al enviar comando");
+    EXPECT_EQ(n.retorno_formatado,
+              Header("Nada") + "Error al enviar comando\r\nMotivo: no hay transporte para el puerto USB.");
     EXPECT_EQ(LogRecords(), 4);
 }
 

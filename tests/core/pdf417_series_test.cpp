@@ -127,7 +127,8 @@ TEST(SymbolSeries, TheSimulatorsSymbolsRebuildItsJournalInAnyOrder) {
     for (size_t n : order) s.Add(symbols[n]);
     ASSERT_TRUE(s.Complete());
     EXPECT_EQ(s.Journal(), journal);
-    fm::JournalReader reader(s.Journal());
+    const std::string rebuilt = s.Journal();
+    fm::JournalReader reader(rebuilt);
     fm::JournalDocument d;
     int documents = 0;
     while (reader.Next(d)) ++documents;

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
 
 #include "engine/env.h"
@@ -279,6 +281,26 @@ TEST_F(Runner, AllSucceed) {
     EXPECT_EQ(ui.titles[0], "Ejecutando secu\xE9ncia");
     // The commands of the sequence stay unsent: the runner executes copies.
     EXPECT_TRUE(seq.comandos[0].retorno_formatado.empty());
+}
+
+TEST_F(Runner, TheDateLineReadsTheSameInEveryLocale) {
+    // A Spanish locale built for the test, as the desktop's toolkit would adopt it.
+    const std::string where = dir.File("locales");
+    std::filesystem::create_directories(where);
+    const std::string build = "localedef -i es_ES -f UTF-8 " + where + "/es_ES.UTF-8 >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "cannot build a Spanish locale here";
+    setenv("LOCPATH", where.c_str(), 1);
+    const std::string before = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "es_ES.UTF-8")) {
+        unsetenv("LOCPATH");
+        GTEST_SKIP() << "the Spanish locale does not load";
+    }
+    clock.SetWallTime(test::LocalTime(2009, 3, 15, 10, 0, 0));
+    Ok(), Ok(), Ok();
+    EXPECT_EQ(seq.ExecutarSequencia(0, 0), 0);
+    setlocale(LC_ALL, before.c_str());
+    unsetenv("LOCPATH");
+    EXPECT_EQ(seq.resultado.substr(kStart.size(), 26), "Sun Mar 15 10:00:00 2009\r\n") << seq.resultado;
 }
 
 TEST_F(Runner, StopPauseAndGoOn) {

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +27,9 @@
 #include "shell/gui/gui_support.h"
 #include "shell/gui/main_window.h"
 #include "shell/gui/message_return_dlg.h"
+#include "shell/gui/help_window.h"
 #include "shell/gui/progress_wnd.h"
+#include "shell/gui/program_windows.h"
 #include "tests/gui/gui_test_util.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -260,9 +263,16 @@ private slots:
             QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
             QCOMPARE(w.Commands().size(), size_t(1));
 
-            // "Referéncia de los comandos" opens the country's catalog.
+            // "Referéncia de los comandos" shows the country's catalog as a readable page.
+            QString reference;
+            WhenModal<HelpWindow>([&](HelpWindow* h) {
+                reference = h->Browser()->toPlainText();
+                h->reject();
+            });
             QVERIFY(Choose(w, 120));
-            QCOMPARE(opened_, QStringList{QPath(app.File("comandos_cl.xml"))});
+            QVERIFY2(reference.contains(QPath(app.File("comandos_cl.xml"))), qPrintable(reference));
+            QVERIFY2(reference.contains("Solo uno"), qPrintable(reference));
+            QVERIFY(opened_.isEmpty());
         }
         std::string saved = ReadBytes(app.File("config_es.cfg"));
         QVERIFY(saved.find(ConfigLine(kKeyModelo, "Kestrel 2           ")) != std::string::npos);
@@ -315,9 +325,14 @@ private slots:
             QCOMPARE(MenuTitles(w), (QStringList{"Operaciones", "Otros", "Ayuda"}));
             QCOMPARE(GetSettings().Country, std::string("-- Otro --"));
             QCOMPARE(GetSettings().CatalogPath, app.File("otro/mios.xml"));
-            // Any other country opens the last loaded catalog as the reference.
+            // Any other country shows the last loaded catalog as the reference.
+            QString reference;
+            WhenModal<HelpWindow>([&](HelpWindow* h) {
+                reference = h->Browser()->toPlainText();
+                h->reject();
+            });
             QVERIFY(Choose(w, 120));
-            QCOMPARE(opened_, QStringList{QPath(app.File("otro/mios.xml"))});
+            QVERIFY2(reference.contains(QPath(app.File("otro/mios.xml"))), qPrintable(reference));
 
             // Cancelled: "comandos.xml" of the application directory.
             WriteBytes(app.File("comandos.xml"), kCatalog);
@@ -372,17 +387,7 @@ private slots:
         });
         QVERIFY(Choose(w, 109));
         QVERIFY(fiscal_window);
-        // Windows that come later say so.
-        for (int id : {112, 111}) {
-            QString text;
-            WhenModal<QDialog>([&](QDialog* d) {
-                if (auto* label = d->findChild<QLabel*>("text")) text = label->text();
-                d->accept();
-            });
-            QVERIFY(Choose(w, id));
-            QVERIFY2(text.contains("no est\u00e1 disponible"), qPrintable(text));
-            QVERIFY(text.startsWith(ActionById(w, id)->text()));
-        }
+        // 111 and 112 open their windows once registered: see programWindowsAreWiredToTheirMenuItems.
         QString about;
         WhenModal<AboutBoxDlg>([&](AboutBoxDlg* d) {
             about = d->findChild<QLabel*>("static1316")->text();
@@ -439,6 +444,171 @@ private slots:
         std::string saved = ReadBytes(app.File("config_es.cfg"));
         QVERIFY(saved.find(ConfigLine(kKeyPuerto, "COM1:")) != std::string::npos);
         QVERIFY(saved.find(sim.path()) == std::string::npos);
+    }
+
+    // The program's own windows behind their menu items, and one command from its menu item
+    // through the parameter form to the simulator.
+    void programWindowsAreWiredToTheirMenuItems() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim;
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        w.SetPortOverride(sim.path());
+        RegisterProgramWindows(w);
+        QVERIFY(w.Start());
+        GetSettings().ShowResults = 1;
+
+        QString shown;
+        WhenModal<QDialog>([&](QDialog* d) {
+            shown = d->metaObject()->className();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 112));
+        QCOMPARE(shown, QString("ordavo::gui::SequencesControl"));
+        shown.clear();
+        WhenModal<QDialog>([&](QDialog* d) {
+            shown = d->metaObject()->className();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 111));
+        QCOMPARE(shown, QString("ordavo::gui::GraphicClicheDlg"));
+
+        // The status command has no parameters: the form runs it at once and shows the result.
+        QString message;
+        WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+            message = d->View()->toPlainText();
+            d->reject();
+        });
+        QVERIFY(Choose(w, 1083));
+        QVERIFY2(message.contains("Comando:\tLeer Estado de la Impresora"), qPrintable(message));
+        QVERIFY2(!message.contains("Error al enviar comando"), qPrintable(message));
+        QCOMPARE(w.StatusField("outcome")->text(), QString("Leer Estado de la Impresora: OK"));
+        UnregisterProgramWindows();
+    }
+
+    // F1 where no viewer opens the help document: the program's own help window shows it, with
+    // its links and a search box; "not found" is never said for a file that is there.
+    void helpAndCommandReferenceInTheProgramsOwnWindow() {
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        SetDocumentOpener([this](const QString& path) {
+            opened_ << path;
+            return false;
+        });
+        MainWindow w;
+        QVERIFY(w.Start());
+        QString text, title;
+        int links = 0;
+        bool found = false, absent = true;
+        bool message_box = false;
+        WhenModal<QMessageBox>([&](QMessageBox* b) {
+            message_box = true;
+            b->accept();
+        });
+        WhenModal<HelpWindow>([&](HelpWindow* h) {
+            title = h->windowTitle();
+            text = h->Browser()->toPlainText();
+            links = h->Browser()->toHtml().count("href=");
+            QTest::keyClicks(h->SearchBox(), "simulador");
+            QTest::keyClick(h->SearchBox(), Qt::Key_Return);
+            found = h->Browser()->textCursor().selectedText().compare("simulador", Qt::CaseInsensitive) == 0;
+            h->SearchBox()->setText("palabra que no aparece");
+            absent = h->FindNext();
+            guitest::Screenshot(h, "help_window");
+            h->reject();
+        });
+        QVERIFY(Choose(w, 110));
+        QCOMPARE(opened_.size(), 1);  // the viewer was tried first
+        QVERIFY(!message_box);
+        QCOMPARE(title, QString("Ordavo - Ayuda"));
+        QVERIFY(text.contains("Conectar una impresora"));
+        QVERIFY(links > 5);
+        QVERIFY(found);
+        QVERIFY(!absent);
+
+        // The command reference: groups, commands, escape codes, parameters and return fields.
+        QString reference;
+        WhenModal<HelpWindow>([&](HelpWindow* h) {
+            reference = h->Browser()->toPlainText();
+            guitest::Screenshot(h, "command_reference");
+            h->reject();
+        });
+        QVERIFY(Choose(w, 120));
+        for (const char* piece : {"Lecturas", "Cup\u00f3n Fiscal", "Leer Estado de la Impresora", "Escape: 19",
+                                  "texto terminado en ETX", "5 comandos"})
+            QVERIFY2(reference.contains(QString::fromUtf8(piece)), piece);
+        SetDocumentOpener([this](const QString& path) {
+            opened_ << path;
+            return true;
+        });
+    }
+
+    void statusBarShowsTheSettingsAndTheLastOutcome() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        for (bool refusing : {false, true}) {
+            test::Simulator sim(refusing ? std::vector<std::string>{"--nak"} : std::vector<std::string>{});
+            QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+            MainWindow w;
+            w.SetPortOverride(sim.path());
+            QVERIFY(w.Start());
+            QVERIFY(w.StatusField("port")->text().contains(QString::fromStdString(sim.path())));
+            QCOMPARE(w.StatusField("speed")->text(), QString("9600"));
+            QCOMPARE(w.StatusField("model")->text(), QString("Heron 2 TH"));
+            QCOMPARE(w.StatusField("country")->text(), QString("VENEZUELA"));
+            QCOMPARE(w.StatusField("catalog")->text(), QString("comandos_vn.xml"));
+            QVERIFY(w.StatusField("outcome")->text().isEmpty());
+            WhenModal<MessageReturnDlg>([](MessageReturnDlg* d) { d->reject(); });
+            QVERIFY(Choose(w, 1083));
+            QLabel* outcome = w.StatusField("outcome");
+            if (!refusing) {
+                QCOMPARE(outcome->text(), QString("Leer Estado de la Impresora: OK"));
+                QVERIFY(outcome->styleSheet().isEmpty());
+                guitest::Screenshot(&w, "main_window_status_bar");
+            } else {
+                QVERIFY2(outcome->text().contains("COMANDO NO RECIBIDO"), qPrintable(outcome->text()));
+                QVERIFY(outcome->styleSheet().contains("color: #c00000"));
+            }
+            QApplication::processEvents();
+        }
+    }
+
+    // A printer that never answers: the user presses the progress window's button while the
+    // engine waits for the first byte, and is told the command was cancelled.
+    void cancelWhileThePrinterIsSilent() {
+        if (!QFile::exists(QString::fromStdString(test::ProgramPath("ordavo-printer-sim"))))
+            QSKIP("ordavo-printer-sim is not built");
+        test::Simulator sim({"--silent-after", "0"});
+        QVERIFY2(sim.ok(), sim.process().Errors().c_str());
+        AppDir app;
+        WriteBytes(app.File("comandos_vn.xml"), kCatalog);
+        MainWindow w;
+        w.SetPortOverride(sim.path());
+        QVERIFY(w.Start());
+
+        QString message, caption;
+        QElapsedTimer timer;
+        WhenModal<ProgressWnd>([&](ProgressWnd* p) {
+            caption = p->CancelButton()->text();
+            QTimer::singleShot(200, p, [&, p] {
+                WhenModal<MessageReturnDlg>([&](MessageReturnDlg* d) {
+                    message = d->View()->toPlainText();
+                    d->reject();
+                });
+                timer.start();
+                QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+            });
+        });
+        QVERIFY(Choose(w, 1083));
+        QVERIFY2(message.contains("Comando Anulado"), qPrintable(message));
+        QVERIFY2(!message.contains("Error al enviar comando"), qPrintable(message));
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(caption, QString(" Cancelar "));
     }
 
     void cancelDuringANeverEndingAnswer() {

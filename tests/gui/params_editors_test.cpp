@@ -74,6 +74,106 @@ class ParamsEditorsTest : public QObject {
         ResetTaxRateTable();
     }
 
+    // Every typed editor opens with the cursor in its field and the value selected: typing
+    // replaces it and Enter confirms, as a person expects.
+    void editorsOpenWithTheCursorInTheirField() {
+        auto drive = [](EditorDialog& d, QWidget* expected, const QString& typed, bool enter) {
+            QWidget* focused = nullptr;
+            QString selected;
+            QTimer::singleShot(0, &d, [&] {
+                (void)QTest::qWaitForWindowActive(&d, 2000);
+                focused = QApplication::focusWidget();
+                if (auto* line = qobject_cast<QLineEdit*>(focused)) selected = line->selectedText();
+                if (auto* text = qobject_cast<QPlainTextEdit*>(focused)) selected = text->textCursor().selectedText();
+                if (focused) {
+                    if (!typed.isEmpty()) QTest::keyClicks(focused, typed);
+                    if (enter) QTest::keyClick(focused, Qt::Key_Return);
+                }
+                if (d.isVisible()) d.reject();
+            });
+            int result = d.exec();
+            if (focused != expected)
+                qWarning() << "focus on" << (focused ? focused->metaObject()->className() : "nothing");
+            return std::make_tuple(focused == expected, selected, result);
+        };
+        {
+            GetStringDlg d;
+            d.SetLimit(10);
+            d.SetPadded(false);
+            d.SetInitial("ABC");
+            auto [focus, selected, result] = drive(d, d.Edit(), "XY", true);
+            QVERIFY(focus);
+            QCOMPARE(selected, QString("ABC"));
+            QCOMPARE(result, int(QDialog::Accepted));
+            QCOMPARE(d.Answer(), std::string("XY"));
+        }
+        {
+            GetIntegerDlg d;
+            d.SetLimit(4);
+            d.SetInitial("12");
+            auto [focus, selected, result] = drive(d, d.Edit(), "7", true);
+            QVERIFY(focus);
+            QCOMPARE(selected, QString("12"));
+            QCOMPARE(d.Answer(), std::string("0007"));
+        }
+        {
+            GetFinanceDlg d;
+            d.SetLimits(12, 2);
+            d.SetInitial("12345");
+            auto [focus, selected, result] = drive(d, d.Edit(), "9", true);
+            QVERIFY(focus);
+            QCOMPARE(selected, QString("123,45"));
+            QCOMPARE(d.Answer(), std::string("00000000000009"));
+        }
+        {
+            DlgGetPercent d;
+            auto [focus, selected, result] = drive(d, d.IntegerEdit(), "5", true);
+            QVERIFY(focus);
+            QCOMPARE(d.Answer().integer_part, std::string("05"));
+        }
+        {
+            GetBigStringDlg d;
+            d.SetInitial("uno");
+            auto [focus, selected, result] = drive(d, d.Edit(), "", false);
+            QVERIFY(focus);
+            QCOMPARE(selected, QString("uno"));
+        }
+        {
+            GetHourDlg d;
+            auto [focus, selected, result] = drive(d, d.Picker(), "", true);
+            QVERIFY(focus);
+            QCOMPARE(result, int(QDialog::Accepted));
+        }
+        {
+            GetDate d;
+            auto [focus, selected, result] = drive(d, d.Picker(), "", false);
+            QVERIFY(focus);
+        }
+        {
+            GetOptionDlg d;
+            std::array<std::string, OptionEditor::kButtons> captions{};
+            captions[0] = "Uno";
+            captions[1] = "Dos";
+            d.SetCaptions(captions);
+            auto [focus, selected, result] = drive(d, d.Button(1), "", true);
+            QVERIFY(focus);
+            QCOMPARE(d.Choice(), 1);
+        }
+        {
+            GetChequeDlg d;
+            auto [focus, selected, result] = drive(d, d.Box(0), "12", true);
+            QVERIFY(focus);
+            QCOMPARE(d.Answer().substr(0, 2), std::string("12"));
+        }
+        {
+            GetClicheDlg d;
+            auto [focus, selected, result] = drive(d, d.Line(0), "ABC", true);
+            QVERIFY(focus);
+            QCOMPARE(result, int(QDialog::Accepted));
+            QCOMPARE(d.Answer().substr(0, 3), std::string("ABC"));
+        }
+    }
+
     void commonLook() {
         GetStringDlg d;
         QCOMPARE(d.windowTitle(), QString());

@@ -19,7 +19,7 @@
 #include "engine/util.h"
 #include "params/gui/value_dialogs.h"
 #include "sequences/core/sequencia.h"
-#include "sequences/gui/sequence_window_rules.h"
+#include "sequences/core/sequence_window_rules.h"
 #include "sequences/gui/sequences_control.h"
 #include "shell/core/settings.h"
 #include "shell/gui/config_dlg.h"

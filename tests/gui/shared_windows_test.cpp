@@ -22,6 +22,7 @@
 #include "shell/core/settings.h"
 #include "shell/gui/config_dlg.h"
 #include "shell/gui/gui_support.h"
+#include "shell/gui/help_window.h"
 #include "shell/gui/message_return_dlg.h"
 #include "shell/gui/progress_wnd.h"
 #include "shell/gui/qt_user_interface.h"
@@ -232,13 +233,28 @@ private slots:
         QVERIFY(warning.contains(blocked));
     }
 
+    void qtsOwnDialogsSpeakSpanish() {
+        QVERIFY(InstallSpanishTranslations());
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), QString("Cancelar"));
+        QFileDialog dialog(nullptr, "Abrir");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.show();
+        QStringList texts;
+        for (QLabel* l : dialog.findChildren<QLabel*>()) texts << l->text();
+        QVERIFY2(texts.contains(QString("&Nombre de fichero:")), qPrintable(texts.join('|')));
+        Screenshot(&dialog, "file_dialog_spanish");
+        dialog.reject();
+    }
+
     void progressWindowShowsPercentAndCancels() {
         QWidget owner;
         owner.resize(800, 600);
         owner.show();
         auto progress = std::make_unique<ProgressWnd>(&owner, "Progreso", true);
         QVERIFY(QTest::qWaitForWindowExposed(progress.get()));
-        QCOMPARE(progress->CancelButton()->text(), QString("Anular"));
+        QCOMPARE(progress->CancelButton()->text(), QString(" Cancelar "));
         QCOMPARE(progress->windowTitle(), QString("Progreso"));
         progress->SetText("Recibiendo Retorno...");
         QCOMPARE(progress->TextLabel()->text(), QString("Recibiendo Retorno..."));
@@ -273,9 +289,15 @@ private slots:
         // The window keeps other windows from taking input while it is up.
         QCOMPARE(QApplication::activeModalWidget(), progress.get());
 
-        // Escape cancels: flag set, window hidden, position remembered.
+        // Escape cancels only where the caller allows it: flag set, window hidden, position
+        // remembered.
         progress->move(40, 30);
         progress->activateWindow();
+        progress->PumpMessages(false);
+        QTest::keyClick(progress.get(), Qt::Key_Escape);
+        QVERIFY(!progress->IsCancelled());
+        QVERIFY(progress->isVisible());
+        progress->PumpMessages(true);
         QTest::keyClick(progress.get(), Qt::Key_Escape);
         QVERIFY(progress->IsCancelled());
         QVERIFY(!progress->isVisible());
@@ -389,26 +411,25 @@ private slots:
         QCOMPARE(opened_.size(), 1);
         QCOMPARE(QFileInfo(opened_.front()).canonicalFilePath(), QFileInfo(html).canonicalFilePath());
 
-        // When the desktop cannot open anything: the message, then a file dialog to pick it.
+        // When the desktop cannot open it, the program's own help window shows the document
+        // that is there; "not found" is not said.
         SetDocumentOpener([](const QString&) { return false; });
-        QString message, title;
-        bool missed = false;
-        WhenModal<QMessageBox>(
-            [&](QMessageBox* box) {
-                message = box->text();
-                WhenModal<QFileDialog>(
-                    [&](QFileDialog* d) {
-                        title = d->windowTitle();
-                        d->reject();
-                    },
-                    &missed);
-                box->accept();
-            },
-            &missed);
+        f.open(QIODevice::WriteOnly);
+        f.write("<html><head><title>Ayuda local</title></head><body><a href=\"#x\">x</a></body></html>");
+        f.close();
+        bool message_box = false;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            message_box = true;
+            box->accept();
+        });
+        QString shown;
+        WhenModal<HelpWindow>([&](HelpWindow* h) {
+            shown = h->windowTitle();
+            h->reject();
+        });
         QTest::keyClick(&dlg, Qt::Key_F1);
-        QVERIFY(!missed);
-        QCOMPARE(message, QString("Archivo de ayuda no encontrado"));
-        QCOMPARE(title, QString("Seleccione Archivo de Ayuda"));
+        QTRY_COMPARE(shown, QString("Ayuda local"));
+        QVERIFY(!message_box);
         SetDocumentOpener([this](const QString& path) {
             opened_ << path;
             return true;
@@ -441,7 +462,9 @@ private slots:
             QCOMPARE(dlg.UsbButton()->text(), QString("Instalar Driver USB"));
             QCOMPARE(dlg.PortList()->itemText(0), QString("USB"));
             QCOMPARE(dlg.PortList()->itemText(9), QString("COM8:"));
-            for (int i = 10; i < dlg.PortList()->count(); ++i)
+            // Then the socket and the serial devices present.
+            QCOMPARE(dlg.PortList()->itemText(10), QString("SOCKET"));
+            for (int i = 11; i < dlg.PortList()->count(); ++i)
                 QVERIFY(dlg.PortList()->itemText(i).startsWith("/dev/"));
             QCOMPARE(dlg.CountryList()->itemText(0), QString("-- Otro --"));
             // Stored texts pick the entry they begin, ignoring case.

@@ -1,4 +1,6 @@
 // ordavo-cli sequence list, show and run with the sample sequence files, against the simulator.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -92,6 +94,49 @@ TEST(SequenceCli, RunsAgainstTheSimulator) {
         EXPECT_NE(r.err.find("CONTINUAR"), std::string::npos) << r.err;
         EXPECT_EQ(Count(r.out, "COMANDO NO RECIBIDO"), 1u);
     }
+}
+
+TEST(SequenceCli, ResultsAppearAsCommandsEndAndCtrlCEndsTheRunAtOnce) {
+    test::TempDir dir;
+    test::Simulator sim;
+    ASSERT_TRUE(sim.ok());
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+    };
+    const std::vector<Case> cases = {
+        {"Ctrl-C in the delay between commands", {"--delay", "20"}},
+        {"Ctrl-C between endless repeated runs", {"--runs", "999999", "--delay", "0"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        std::vector<std::string> args = {"sequence", "run", "0", Rd(), "--port", sim.path(), "--dir", dir.path()};
+        args.insert(args.end(), k.options.begin(), k.options.end());
+        test::BackgroundProcess cli(Cli(), args);
+        // The first command's result is there long before the run could end.
+        std::string seen = cli.OutputUntil("COMANDO OK", 10000);
+        EXPECT_NE(seen.find("Comando:"), std::string::npos) << seen;
+        cli.Signal(SIGINT);
+        EXPECT_EQ(cli.Wait(3000), 5) << cli.Errors();
+        EXPECT_EQ(cli.Errors().find("Failed"), std::string::npos);
+    }
+
+    // Every status the program uses is in its help.
+    test::RunResult help = test::RunProgram(Cli(), {"--help"});
+    for (const char* status : {" 0 ", " 4 ", "5 cancelled", "64 ", "65 ", "66 "})
+        EXPECT_NE(help.out.find(status), std::string::npos) << status;
+    // A sequence without commands, and errors kept out of the JSON on standard output.
+    ASSERT_TRUE(WriteFileAtomically(dir.File("vacia.xml"),
+                                    "<?xml version=\"1.0\" encoding=\"Windows-1252\"?><sequencias><sequencia>"
+                                    "<titulo>VACIA</titulo></sequencia></sequencias>"));
+    test::RunResult empty = test::RunProgram(Cli(), {"sequence", "run", "0", dir.File("vacia.xml"), "--port",
+                                                     sim.path(), "--dir", dir.path()});
+    EXPECT_EQ(empty.status, 65) << empty.out << empty.err;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("rota.xml"), "<sequencias><sequencia>"));
+    test::RunResult broken = test::RunProgram(Cli(), {"sequence", "list", dir.File("rota.xml"), "--json"});
+    EXPECT_EQ(broken.status, 66);
+    EXPECT_EQ(broken.out, "");
+    EXPECT_NE(broken.err.find("Failed to instantiate an XML DOM."), std::string::npos) << broken.err;
 }
 
 }  // namespace

@@ -152,10 +152,16 @@ BackgroundProcess::~BackgroundProcess() {
 }
 
 std::string BackgroundProcess::FirstLine(int timeout_ms) {
+    OutputUntil("\n", timeout_ms);
+    size_t nl = buffered_.find('\n');
+    return nl == std::string::npos ? std::string() : buffered_.substr(0, nl);
+}
+
+std::string BackgroundProcess::OutputUntil(const std::string& wanted, int timeout_ms) {
     long long deadline = NowMs() + timeout_ms;
-    while (buffered_.find('\n') == std::string::npos && out_fd_ >= 0) {
+    while (buffered_.find(wanted) == std::string::npos && out_fd_ >= 0) {
         long long left = deadline - NowMs();
-        if (left <= 0) return {};
+        if (left <= 0) break;
         pollfd p{out_fd_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
         char buf[512];
@@ -163,8 +169,7 @@ std::string BackgroundProcess::FirstLine(int timeout_ms) {
         if (n <= 0) break;
         buffered_.append(buf, static_cast<size_t>(n));
     }
-    size_t nl = buffered_.find('\n');
-    return nl == std::string::npos ? std::string() : buffered_.substr(0, nl);
+    return buffered_;
 }
 
 void BackgroundProcess::Signal(int sig) {

@@ -32,6 +32,8 @@ public:
     pid_t pid() const { return pid_; }
     // The first line the process printed (waits at most `timeout_ms`); empty on time-out.
     std::string FirstLine(int timeout_ms = 10000);
+    // Everything it printed so far, waiting at most `timeout_ms` for `wanted` to appear in it.
+    std::string OutputUntil(const std::string& wanted, int timeout_ms);
     void Signal(int sig);
     // Waits for the process to end; its exit status, or 128 + signal; -1 on time-out.
     int Wait(int timeout_ms);

@@ -110,6 +110,8 @@ public:
     int Write(const uint8_t* buffer, int count, int tag) override;
     int Read(uint8_t* buffer, int count, int timeout_ms) override;
     int Purge() override;
+    // Plays the transport that its port name selects.
+    bool SendsAnswerLength() const override { return record_->port_name == "SOCKET"; }
 
 private:
     std::shared_ptr<TransportRecord> record_;

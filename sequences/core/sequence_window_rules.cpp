@@ -1,7 +1,8 @@
-#include "sequences/gui/sequence_window_rules.h"
+#include "sequences/core/sequence_window_rules.h"
 
 #include <climits>
 
+#include "engine/catalog.h"
 #include "engine/util.h"
 
 namespace ordavo {
@@ -59,10 +60,7 @@ bool ComandoDisponivel(const Comando& c, const Settings& s) {
 }
 
 std::string ReferenciaComandosSequencias(const Settings& s) {
-    if (s.Country == "CHILE") return s.AppDirectory + "/comandos_cl.xml";
-    if (s.Country == "VENEZUELA") return s.AppDirectory + "/comandos_vn.xml";
-    if (!s.CatalogPath.empty()) return s.CatalogPath;
-    return s.AppDirectory + "/comandos.xml";
+    return CatalogFileForCountry(s, CatalogUse::SequenceReference);
 }
 
 }  // namespace ordavo
