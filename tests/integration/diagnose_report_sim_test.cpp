@@ -43,8 +43,14 @@ TEST(DiagnoseReportSim, LostDocumentsAndARestartedCounter) {
     ASSERT_EQ(lib.TalvDownloadMFD(line.port().c_str(), dir.File("a.mra").c_str(), "0", "", "", ""), 0);
     const std::vector<Document> docs = DocumentsOf(Slurp(dir.File("a.mra")));
     ASSERT_GE(docs.size(), 6u);
-    std::string report;
-    for (const Document& d : docs) report += d.text;
+    // The library's text report: every document's text as printed, one after the other.
+    auto to_text = lib.lib.Find<decltype(&::TalvGeraTxtTotal)>("TalvGeraTxtTotal");
+    ASSERT_NE(to_text, nullptr);
+    ASSERT_EQ(to_text(dir.File("a.mra").c_str(), dir.File("a.txt").c_str()), 0);
+    const std::string report = Slurp(dir.File("a.txt"));
+    std::string joined;
+    for (const Document& d : docs) joined += d.text;
+    ASSERT_EQ(report, joined);
 
     RunResult r = Diagnose(dir, report);
     EXPECT_EQ(r.status, 0) << r.out << report;
