@@ -1,10 +1,12 @@
 #include "fiscalmemory/core/journal.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
+#include "fiscalmemory/core/le_bytes.h"
+
 namespace ordavo::fm {
+
+using namespace le;
 
 namespace {
 
@@ -21,28 +23,6 @@ enum Tag : unsigned char {
 constexpr size_t kFieldMax = 0xFFFF;
 constexpr size_t kChunk = 64 * 1024;
 
-void PutU16(std::string& out, uint32_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void PutU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void PutI64(std::string& out, int64_t v) {
-    uint64_t u = static_cast<uint64_t>(v);
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-uint32_t GetU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t GetU32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-int64_t GetI64(const unsigned char* p) {
-    uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
-    return static_cast<int64_t>(u);
-}
-
 void PutField(std::string& body, Tag tag, std::string_view value) {
     body.push_back(static_cast<char>(tag));
     PutU16(body, static_cast<uint32_t>(value.size()));
@@ -58,16 +38,7 @@ void PutLongText(std::string& body, Tag tag, std::string_view text) {
     } while (!text.empty());
 }
 
-uint32_t Crc(std::string_view bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes at most uInt bytes a call.
-    while (!bytes.empty()) {
-        size_t n = bytes.size() > (1u << 30) ? (1u << 30) : bytes.size();
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(n));
-        bytes.remove_prefix(n);
-    }
-    return static_cast<uint32_t>(crc);
-}
+uint32_t Crc(std::string_view bytes) { return le::Crc32(bytes); }
 
 bool ValidKind(unsigned char k) {
     switch (k) {

@@ -1,36 +1,15 @@
 #include "fiscalmemory/core/mf_file.h"
 
-#include <zlib.h>
-
 #include <cstring>
+
+#include "fiscalmemory/core/le_bytes.h"
 
 namespace ordavo::fm {
 
+using namespace le;
+
 namespace {
-void PutU16(std::string& out, uint32_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void PutU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void PutI64(std::string& out, int64_t v) {
-    uint64_t u = static_cast<uint64_t>(v);
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-uint32_t GetU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t GetU32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-int64_t GetI64(const unsigned char* p) {
-    uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
-    return static_cast<int64_t>(u);
-}
-uint32_t Crc(const char* p, size_t n) {
-    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(p), static_cast<uInt>(n)));
-}
+uint32_t Crc(const char* p, size_t n) { return le::Crc32(std::string_view(p, n)); }
 void PutFixed(std::string& out, const std::string& text, size_t n) {
     std::string v = text.substr(0, n);
     v.resize(n, '\0');

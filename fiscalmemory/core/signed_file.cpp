@@ -3,18 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fiscalmemory/core/le_bytes.h"
+
 namespace ordavo::fm {
 
-namespace {
-void PutU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-uint32_t GetU32(const char* c) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(c);
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-}  // namespace
+using le::GetU32;
+using le::PutU32;
 
 std::string AppendSignature(std::string_view content, std::string_view signature) {
     std::string out;
