@@ -91,13 +91,11 @@ DialogDownloadInParts::DialogDownloadInParts(QWidget* parent, Services services)
     status_->setReadOnly(true);
     status_->setMinimumHeight(160);
 
-    ok_ = new QPushButton("OK", this);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = new QPushButton(this);
-    cancel_->setObjectName("cancel");
-    CaptionAnular(cancel_);
-    cancel_->setAutoDefault(false);
+    {
+        OkAnularButtons pair = MakeOkAnularButtons(this);
+        ok_ = pair.ok;
+        cancel_ = pair.cancel;
+    }
     connect(ok_, &QPushButton::clicked, this, &DialogDownloadInParts::RunDownload);
     connect(cancel_, &QPushButton::clicked, this, &DialogDownloadInParts::reject);
 

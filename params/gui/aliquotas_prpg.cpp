@@ -125,14 +125,8 @@ TaxRateSheet::TaxRateSheet(QWidget* parent) : QDialog(parent) {
     layout->addWidget(tabs_);
     auto* row = new QHBoxLayout();
     row->addStretch(1);
-    auto* ok = new QPushButton("OK", this);
-    ok->setObjectName("ok");
-    ok->setDefault(true);
+    auto [ok, cancel] = MakeOkAnularButtons(this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(this);
-    cancel->setObjectName("cancel");
-    CaptionAnular(cancel);
-    cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     row->addWidget(ok);
     row->addWidget(cancel);

@@ -341,13 +341,11 @@ ProgrammingSheet::ProgrammingSheet(const Equipment& current, int model_mask, con
     layout->addWidget(tabs_);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
-    ok_ = new QPushButton("OK", this);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = new QPushButton(this);
-    cancel_->setObjectName("cancel");
-    CaptionAnular(cancel_);
-    cancel_->setAutoDefault(false);
+    {
+        OkAnularButtons pair = MakeOkAnularButtons(this);
+        ok_ = pair.ok;
+        cancel_ = pair.cancel;
+    }
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);

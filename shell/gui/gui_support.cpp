@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QShortcut>
@@ -128,6 +129,17 @@ bool ChooseOpenFile(QWidget* parent, const std::string& title, const std::string
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     chosen = NativePath(dialog.selectedFiles().front());
     return true;
+}
+
+OkAnularButtons MakeOkAnularButtons(QWidget* parent) {
+    auto* ok = new QPushButton("OK", parent);
+    ok->setObjectName("ok");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(parent);
+    cancel->setObjectName("cancel");
+    CaptionAnular(cancel);
+    cancel->setAutoDefault(false);
+    return {ok, cancel};
 }
 
 bool ChooseSaveFile(QWidget* parent, const std::string& title, const std::string& default_name,

@@ -10,6 +10,7 @@
 
 class QWidget;
 class QAbstractButton;
+class QPushButton;
 
 namespace ordavo::gui {
 
@@ -37,6 +38,14 @@ void InstallHelpKey(QWidget* window);
 
 // The program's own captions for a cancel button.
 void CaptionAnular(QAbstractButton* button);
+
+// The OK button (the default, named "ok") and the "Anular" button (named "cancel", never the
+// default) that most dialogs end with; the caller connects and lays them out.
+struct OkAnularButtons {
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+OkAnularButtons MakeOkAnularButtons(QWidget* parent);
 
 // A file-open dialog: title, default extension ("*.xml"), "Name|*.x||" filter, initial name.
 // True with the chosen path (system encoding) in `chosen`.
