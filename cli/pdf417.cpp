@@ -11,6 +11,7 @@
 #include "cli/terminal_ui.h"
 #include "engine/strings.h"
 #include "fiscalmemory/core/library_loader.h"
+#include "fiscalmemory/core/result_messages.h"
 #include "pdf417/core/pdf_scanner.h"
 
 namespace ordavo::cli {
@@ -19,16 +20,11 @@ namespace {
 constexpr int kExitIncomplete = 1;
 constexpr int kExitCantCreate = 73;
 
-// The library's result codes as the fiscal-memory window tells them.
-std::string LibraryResultText(int code) {
-    static const std::pair<int, int> kTexts[] = {
-        {2, 32999},  {3, 33000},  {4, 33001},  {5, 33002},  {6, 33003},  {7, 33004},  {8, 33017},
-        {9, 33018},  {10, 33019}, {11, 33020}, {12, 33021}, {13, 33022}, {14, 33023}, {15, 33024},
-        {16, 33025}, {17, 33026}, {18, 33028}, {19, 33029}, {20, 33075}, {21, 33093}, {22, 33102},
-    };
-    for (const auto& [c, id] : kTexts)
-        if (c == code) return Str(id);
-    return Str(IDS_ERROR_OPERACION);
+// The library's result codes as the fiscal-memory window tells them; codes 0 and 1, which the
+// window does not tell, only come here as failures of a call.
+std::string ResultText(int code) {
+    const char* text = LibraryResultText(code);
+    return text ? text : Str(IDS_ERROR_OPERACION);
 }
 
 // The capture window on a terminal: status texts as they come, questions answered from the
@@ -181,7 +177,7 @@ int RunDecode(const DecodeOptions& o) {
         calls.push_back({{"call", call}, {"result", rc}});
         if (rc == 0 || rc == 1) return;
         if (o.json) PrintJson({{"file", nullptr}, {"calls", calls}, {"written", false}});
-        throw Failure{rc == 19 ? kExitCantCreate : kExitDataError, call + ": " + U(LibraryResultText(rc))};
+        throw Failure{rc == 19 ? kExitCantCreate : kExitDataError, call + ": " + U(ResultText(rc))};
     };
     check("TalvOpenPdf417ToMfd " + o.out, open(o.out.c_str()));
     for (const std::string& p : o.pictures) check("TalvAddBmpFile " + p, add(p.c_str()));
