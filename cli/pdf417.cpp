@@ -12,6 +12,7 @@
 #include "engine/strings.h"
 #include "fiscalmemory/core/library_loader.h"
 #include "fiscalmemory/core/result_messages.h"
+#include "fiscalmemory/library/talvmfd.h"
 #include "pdf417/core/pdf_scanner.h"
 
 namespace ordavo::cli {
@@ -47,6 +48,9 @@ public:
                 return partial_ ? pdf417::Answer::kYes : pdf417::Answer::kNo;
             case pdf417::Buttons::kRetryCancel:
                 return pdf417::Answer::kCancel;
+            case pdf417::Buttons::kYesNo:
+                // No file was written: the command ends, and its exit status says so.
+                return pdf417::Answer::kYes;
             default:
                 if (caption == "Erro") error_ = text;
                 Say(caption + ": " + text, icon == pdf417::Icon::kExclamation || icon == pdf417::Icon::kStop);
@@ -64,13 +68,18 @@ public:
         return true;
     }
 
-    // Runs the monitor's calls until the series is complete, `deadline` passes or Ctrl-C.
-    void RunUntil(std::chrono::steady_clock::time_point deadline, bool has_deadline) {
+    // Runs the monitor's calls until the series is complete, `deadline` passes, Ctrl-C, or the
+    // monitor has ended (the scanner hung up) and has nothing more to say.
+    void RunUntil(const pdf417::PDFScanner& scanner, std::chrono::steady_clock::time_point deadline,
+                  bool has_deadline) {
         while (!complete_ && !Interrupted() && (!has_deadline || std::chrono::steady_clock::now() < deadline)) {
             std::function<void()> task;
             {
                 std::unique_lock<std::mutex> lock(mu_);
-                if (!cv_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !tasks_.empty(); })) continue;
+                if (!cv_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !tasks_.empty(); })) {
+                    if (!scanner.Monitoring() && tasks_.empty()) break;
+                    continue;
+                }
                 task = std::move(tasks_.front());
                 tasks_.pop_front();
             }
@@ -126,7 +135,7 @@ int RunCapture(const CaptureOptions& o) {
     if (!scanner.OpenPort(line)) throw Failure{kExitNoInput, "the scanner's port " + o.port + " cannot be opened"};
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(static_cast<long long>(o.timeout * 1000));
-    ui.RunUntil(deadline, o.timeout > 0);
+    ui.RunUntil(scanner, deadline, o.timeout > 0);
 
     const pdf417::SymbolSeries series = scanner.Series();
     const bool complete = series.Complete();
@@ -155,8 +164,11 @@ int RunCapture(const CaptureOptions& o) {
 struct DecodeOptions {
     std::vector<std::string> pictures;
     std::string out, dir;
+    bool partial = false;
     bool json = false;
 };
+
+constexpr int kIncompleteSeries = 23;  // TalvClosePdf417ToMfd: symbols missing, nothing written
 
 int RunDecode(const DecodeOptions& o) {
     for (const std::string& p : o.pictures)
@@ -170,20 +182,48 @@ int RunDecode(const DecodeOptions& o) {
     auto open = library.Find<int (*)(const char*)>("TalvOpenPdf417ToMfd");
     auto add = library.Find<int (*)(const char*)>("TalvAddBmpFile");
     auto close = library.Find<int (*)()>("TalvClosePdf417ToMfd");
+    auto status = library.Find<int (*)(char*)>("TalvGetPdf417Status");  // an older library lacks it
     if (!open || !add || !close) throw Failure{kExitNoInput, "the fiscal-memory library cannot decode pictures"};
+    auto why = [&]() -> std::string {
+        char text[TALV_VERDICT_SIZE] = {};
+        return status && status(text) == 0 ? std::string(text) : std::string();
+    };
 
     json calls = json::array();
+    auto told = [&](const std::string& call, int rc) {
+        json c = {{"call", call}, {"result", rc}};
+        if (rc != 0 && rc != 1) {
+            const std::string reason = why();
+            if (!reason.empty()) c["reason"] = U(reason);
+        }
+        calls.push_back(c);
+        return c;
+    };
     auto check = [&](const std::string& call, int rc) {
-        calls.push_back({{"call", call}, {"result", rc}});
+        const json c = told(call, rc);
         if (rc == 0 || rc == 1) return;
         if (o.json) PrintJson({{"file", nullptr}, {"calls", calls}, {"written", false}});
-        throw Failure{rc == 19 ? kExitCantCreate : kExitDataError, call + ": " + U(ResultText(rc))};
+        throw Failure{rc == 19 ? kExitCantCreate : kExitDataError,
+                      call + ": " + U(ResultText(rc)) + (c.contains("reason") ? ": " + c["reason"].get<std::string>() : "")};
     };
     check("TalvOpenPdf417ToMfd " + o.out, open(o.out.c_str()));
     for (const std::string& p : o.pictures) check("TalvAddBmpFile " + p, add(p.c_str()));
-    check("TalvClosePdf417ToMfd", close());
+    int rc = close();
+    bool complete = true;
+    if (rc == kIncompleteSeries) {
+        const json c = told("TalvClosePdf417ToMfd", rc);
+        complete = false;
+        const std::string missing = c.contains("reason") ? c["reason"].get<std::string>() : U(ResultText(rc));
+        if (!o.partial) {
+            if (o.json) PrintJson({{"file", nullptr}, {"calls", calls}, {"complete", false}, {"written", false}});
+            throw Failure{kExitIncomplete, missing + "; nothing written (--partial writes the symbols read)"};
+        }
+        PrintErr(why() + "\n");
+        rc = close();  // agreed: the symbols there are
+    }
+    check("TalvClosePdf417ToMfd", rc);
     if (o.json)
-        PrintJson({{"file", o.out}, {"calls", calls}, {"written", true}});
+        PrintJson({{"file", o.out}, {"calls", calls}, {"complete", complete}, {"written", true}});
     else
         PrintOut("Archivo criado: " + o.out + "\n");
     return 0;
@@ -202,17 +242,19 @@ void AddPdf417Commands(CLI::App& app, Dispatch& d) {
     c->add_option("--baud", capture.baud, "Line speed (default 115200; 8 data bits, no parity, 1 stop bit)")
         ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}));
     c->add_flag("--partial", capture.partial,
-                "When the time-out or Ctrl-C ends the capture with symbols missing, write what was received");
+                "When the time-out, Ctrl-C or the scanner's hang-up ends the capture with symbols missing, "
+                "write what was received");
     c->add_option("--timeout", capture.timeout, "Give up after S seconds (default: wait for the whole series)")
         ->check(CLI::Range(0.0, 1e6));
     c->add_flag("--json", capture.json, "Print the outcome as JSON (status texts go to standard error)");
     d.On(c, [] { return RunCapture(capture); });
 
     static DecodeOptions decode;
-    CLI::App* x = pdf->add_subcommand("decode", "Decode pictures of symbols (BMP, PNG) into an audit file");
+    CLI::App* x = pdf->add_subcommand("decode", "Decode pictures of symbols (BMP, PNG, JPEG) into an audit file");
     x->add_option("PICTURE", decode.pictures, "The pictures, one symbol each, in any order")->required();
     x->add_option("--out", decode.out, "The audit file to write")->required();
     x->add_option("--dir", decode.dir, "Application directory: its country chooses the library (default: here)");
+    x->add_flag("--partial", decode.partial, "With symbols of the series missing, write the symbols read");
     x->add_flag("--json", decode.json, "Print the library's results as JSON");
     d.On(x, [] { return RunDecode(decode); });
 }

@@ -144,6 +144,7 @@ constexpr Entry kTable[] = {
     {33135, "Factura para Cr\xE9" "dito Fiscal"},
     {33136, "Nota Cr\xE9" "dito Consumidor Final"},
     {33137, "Nota Cr\xE9" "dito para Cr\xE9" "dito Fiscal"},
+    {33150, "Faltan s\xEDmbolos del conjunto PDF-417"},
 };
 
 const std::vector<std::pair<int, std::string>>& Table() {

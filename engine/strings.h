@@ -114,6 +114,7 @@ enum StringId : int {
     IDS_DOC_FACTURA_CREDITO = 33135,
     IDS_DOC_NOTA_CONSUMIDOR = 33136,
     IDS_DOC_NOTA_CREDITO = 33137,
+    IDS_SIMBOLOS_FALTANTES = 33150,
 };
 
 }  // namespace ordavo

@@ -1,8 +1,15 @@
 // Reading the pictures of PDF-417 symbols: BMP by hand (its layout is simple and fixed), PNG
-// through libpng.
+// through libpng, JPEG through libjpeg.
+#include <fcntl.h>
 #include <png.h>
+#include <setjmp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+
+#include <jpeglib.h>
 
 #include "engine/util.h"
 #include "fiscalmemory/library/pdf417_decoder.h"
@@ -140,13 +147,90 @@ bool ParsePng(const uint8_t* data, size_t size, GreyPicture& out, std::string* e
     return true;
 }
 
+namespace {
+
+struct JpegFailure {
+    struct jpeg_error_mgr mgr;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void JpegError(j_common_ptr info) {
+    auto* f = reinterpret_cast<JpegFailure*>(info->err);
+    (*info->err->format_message)(info, f->message);
+    longjmp(f->jump, 1);
+}
+
+void JpegWarning(j_common_ptr, int) {}  // a damaged stream shows as grey, no message
+
+}  // namespace
+
+bool ParseJpeg(const uint8_t* data, size_t size, GreyPicture& out, std::string* error) {
+    struct jpeg_decompress_struct info;
+    JpegFailure failure;
+    info.err = jpeg_std_error(&failure.mgr);
+    failure.mgr.error_exit = JpegError;
+    failure.mgr.emit_message = JpegWarning;
+    failure.message[0] = 0;
+    // Nothing with a destructor lives between setjmp and a jump back to it.
+    if (setjmp(failure.jump)) {
+        jpeg_destroy_decompress(&info);
+        out.pixels.clear();
+        return Fail(error, std::string("JPEG da\xF1" "ado: ") + failure.message);
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxSide ||
+        info.image_height > kMaxSide || int64_t{info.image_width} * info.image_height > kMaxPixels) {
+        const std::string why = Format("JPEG de %u x %u p\xEDxeles", info.image_width, info.image_height);
+        jpeg_destroy_decompress(&info);
+        return Fail(error, why);
+    }
+    info.out_color_space = JCS_GRAYSCALE;
+    jpeg_start_decompress(&info);
+    out.width = static_cast<int>(info.output_width);
+    out.height = static_cast<int>(info.output_height);
+    out.pixels.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 255);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = out.pixels.data() + static_cast<size_t>(info.output_scanline) * static_cast<size_t>(out.width);
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
 bool LoadPicture(const std::string& path, GreyPicture& out, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return Fail(error, path + ": " + std::strerror(errno ? errno : ENOENT));
+    // Only a regular file of a sensible size is read; a FIFO or a device is never waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Fail(error, std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Fail(error, "no es un archivo regular");
+    }
+    if (st.st_size > kMaxPictureFileBytes) {
+        ::close(fd);
+        return Fail(error, Format("imagen de %lld bytes, mayor que el l\xEDmite de %lld MiB",
+                                  static_cast<long long>(st.st_size),
+                                  static_cast<long long>(kMaxPictureFileBytes >> 20)));
+    }
+    std::string bytes(static_cast<size_t>(st.st_size), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(got);
     const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
     if (bytes.size() >= 2 && d[0] == 'B' && d[1] == 'M') return ParseBmp(d, bytes.size(), out, error);
     if (bytes.size() >= 8 && std::memcmp(d, "\x89PNG\r\n\x1A\n", 8) == 0) return ParsePng(d, bytes.size(), out, error);
-    return Fail(error, path + ": neither a BMP nor a PNG file");
+    if (bytes.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return ParseJpeg(d, bytes.size(), out, error);
+    return Fail(error, "no es una imagen BMP, PNG ni JPEG");
 }
 
 }  // namespace ordavo::mfd

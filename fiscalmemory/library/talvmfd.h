@@ -117,7 +117,11 @@ TALV_API int TalvIdentificaMAArchivo(const char* audit, const char* output);
 /* ---- PDF-417 pictures into an audit file */
 TALV_API int TalvOpenPdf417ToMfd(const char* output);
 TALV_API int TalvAddBmpFile(const char* picture);
+/* 23: symbols missing, nothing written; a second call right after writes the symbols read. */
 TALV_API int TalvClosePdf417ToMfd(void);
+/* text: a buffer of TALV_VERDICT_SIZE bytes; the last picture's outcome or why it was refused,
+ * or the symbols missing after result 23 (Windows-1252, zero-terminated). */
+TALV_API int TalvGetPdf417Status(char* text);
 
 /* ---- signatures, keys, encryption */
 /* 0 valid, 255 invalid, other: the file or the key cannot be read. */

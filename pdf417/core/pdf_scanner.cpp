@@ -32,6 +32,9 @@ const char kSaved[] =
     "Utilize a gera\xE7\xE3o de documento RTF ou banco de dados para\n"
     "obter as informa\xE7\xF5"
     "es da mesma forma como para download.";
+const char kNotSaved[] =
+    "Los s\xEDmbolos capturados no fueron guardados en ning\xFAn archivo.\n"
+    "\xBF" "Descartarlos?";
 const char kComplete[] = "Todos los s\xEDmbolos foram leydos.\nPresione OK para continuar";
 const char kAttention[] = "Aten\xE7\xE3o";
 
@@ -135,9 +138,10 @@ bool PDFScanner::OpenDevice(const LineSettings& line, std::string& error) {
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
     if (tcsetattr(fd_, TCSANOW, &t) != 0) return fail(errno);
-    // DTR disabled; a pseudo-terminal has no modem lines and refuses: that is no error.
-    int dtr = TIOCM_DTR;
-    ioctl(fd_, TIOCMBIC, &dtr);
+    // DTR disabled, and RTS low unless it is the handshake line (the driver raises it when the
+    // port opens); a pseudo-terminal has no modem lines and refuses: that is no error.
+    int lines = TIOCM_DTR | (line.hardware_handshake ? 0 : TIOCM_RTS);
+    ioctl(fd_, TIOCMBIC, &lines);
     if (tcflush(fd_, TCIOFLUSH) != 0) return fail(errno);
     return true;
 }
@@ -225,6 +229,14 @@ bool PDFScanner::ClosePort() {
 }
 
 bool PDFScanner::SaveCapture() {
+    // The questions below run nested event loops, in which the monitor's posted stop of a
+    // series completed meanwhile arrives: it must not save (and free) the series under us.
+    if (saving_) return false;
+    saving_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{saving_};
     SymbolSeries snapshot = Series();
     if (snapshot.expected() != 0) {
         if (snapshot.received() < snapshot.expected()) {
@@ -235,11 +247,13 @@ bool PDFScanner::SaveCapture() {
             }
         }
         std::string path;
+        bool saved = false;
         if (ui_ && ui_->ChooseSaveFile(path)) {
             // Symbols may have come in while the questions were open.
             snapshot = Series();
             std::string error;
-            if (!snapshot.Save(path, &error))
+            saved = snapshot.Save(path, &error);
+            if (!saved)
                 Ask(Format("%s\nArquivo: %s", error.c_str(), path.c_str()), "Erro", Buttons::kOk, Icon::kStop);
             else
                 Ask(Format(kSaved, snapshot.received(), BaseName(path).c_str()),
@@ -247,6 +261,9 @@ bool PDFScanner::SaveCapture() {
                     "do",
                     Buttons::kOk, Icon::kInformation);
         }
+        // Nothing written: the symbols are dropped only when the user says so; otherwise the
+        // capture stays as it is and "&Parar" saves it again.
+        if (!saved && Ask(kNotSaved, kAttention, Buttons::kYesNo, Icon::kQuestion) != Answer::kYes) return false;
     }
     ClosePort();
     return true;
@@ -298,7 +315,7 @@ bool PDFScanner::ReadQueued(size_t* got) {
         const ssize_t n = ::read(fd_, into, room);
         if (n > 0) {
             *got += static_cast<size_t>(n);
-            // A burst longer than the buffer is no symbol: what does not fit is read and dropped.
+            // What does not fit in the burst buffer is read and dropped.
             if (full) overflow_ = true;
             else length_ += static_cast<size_t>(n);
             continue;
@@ -334,7 +351,11 @@ void PDFScanner::Monitor() {
             alive = ReadQueued(&got);
         } while (alive && got > 0);
         if (stop_) break;
-        if (length_ > 0 || overflow_) Take(std::string_view(reinterpret_cast<char*>(buffer_), length_), overflow_);
+        // Symbols scanned close together come in one burst: each is taken on its own.
+        const std::vector<std::string_view> pieces = SplitBurst(std::string_view(reinterpret_cast<char*>(buffer_), length_));
+        for (size_t i = 0; i < pieces.size(); ++i)
+            Take(pieces[i], pieces[i].size() > kReceiveBufferSize || (overflow_ && i + 1 == pieces.size()));
+        if (pieces.empty() && overflow_) Take(std::string_view(), true);
         length_ = 0;
         overflow_ = false;
         if (!alive) {

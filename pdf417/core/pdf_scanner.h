@@ -22,7 +22,7 @@
 
 namespace ordavo::pdf417 {
 
-enum class Buttons { kOk, kRetryCancel, kYesNoCancel };
+enum class Buttons { kOk, kRetryCancel, kYesNoCancel, kYesNo };
 enum class Icon { kNone, kInformation, kExclamation, kQuestion, kStop };
 enum class Answer { kOk, kRetry, kCancel, kYes, kNo };
 
@@ -75,8 +75,11 @@ public:
     const std::string& PortName() const { return port_name_; }
 
     // "&Parar": saves the series (asking first when symbols are missing) and closes the port;
-    // false when the user chose to go on capturing.
+    // false when the series is kept: the user chose to go on capturing, or no file was written
+    // and the user did not agree to drop the symbols. One save at a time: a stop that comes in
+    // while a save asks its questions (the posted one of a complete series) does nothing.
     bool SaveCapture();
+    bool Saving() const { return saving_; }
 
     CaptureTexts Texts() const;
     uint32_t Expected() const;
@@ -95,7 +98,7 @@ private:
     Answer Ask(const std::string& text, const std::string& caption, Buttons buttons, Icon icon);
 
     void Monitor();
-    // Reads what is queued at the port into the buffer while it fits; the bytes read (an
+    // Reads what is queued at the port into the burst buffer while it fits; the bytes read (an
     // overflow drains the rest). False when the port has gone.
     bool ReadQueued(size_t* got);
     bool WaitUnlessStopped(int ms);
@@ -112,6 +115,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> monitoring_{false};
+    bool saving_ = false;  // user-interface thread only
 
     // The call of the monitor thread to the user-interface thread that is waited for now.
     std::mutex call_mu_;
@@ -121,7 +125,7 @@ private:
     SymbolSeries series_;
     CaptureTexts texts_;
 
-    unsigned char buffer_[kReceiveBufferSize] = {};
+    unsigned char buffer_[kBurstBufferSize] = {};
     size_t length_ = 0;
     bool overflow_ = false;
 };

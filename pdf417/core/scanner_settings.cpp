@@ -55,7 +55,18 @@ bool MemoryScannerProfile::Has(const std::string& key) const {
 }
 
 ScannerSettings ScannerSettings::ForCapture(ScannerProfile& profile) { return Read(profile, 3, 0); }
-ScannerSettings ScannerSettings::ForDialog(ScannerProfile& profile) { return Read(profile, 8, 1); }
+ScannerSettings ScannerSettings::ForDialog(ScannerProfile& profile) {
+    // The dialog shows what a capture would use: a value that is no entry of a list selects the
+    // entry the capture reads it as, so that OK with no change stores what is used.
+    ScannerSettings s = ForCapture(profile);
+    auto entry = [](int index, int entries, int otherwise) { return index >= 0 && index < entries ? index : otherwise; };
+    s.baud_index = entry(s.baud_index, 8, 0);
+    s.byte_length_index = entry(s.byte_length_index, 3, 3);
+    s.parity_index = entry(s.parity_index, 3, 0);
+    s.stop_bits_index = entry(s.stop_bits_index, 3, 0);
+    s.handshake_index = s.handshake_index == 1 ? 1 : 0;
+    return s;
+}
 
 void ScannerSettings::Write(ScannerProfile& p) const {
     p.WriteString(kKeyPortName, port_name);

@@ -50,8 +50,9 @@ struct ScannerSettings {
 
     // Read with the defaults of a capture (115200, 8 data bits, no parity, 1 stop, none).
     static ScannerSettings ForCapture(ScannerProfile& profile);
-    // Read with the defaults of the settings dialog, which differ: byte length 8 (no entry of
-    // its list) and handshake 1.
+    // Read for the settings dialog: the same values, each index made the entry of its list
+    // that stands for what the capture uses (byte length 8 is the entry "8", any handshake but
+    // 1 is "Ningún").
     static ScannerSettings ForDialog(ScannerProfile& profile);
     void Write(ScannerProfile& profile) const;
 };

@@ -32,6 +32,20 @@ uint32_t SymbolsInSeries(uint32_t total) {
     return static_cast<uint32_t>((uint64_t{total} + kSymbolDataSize - 1) / kSymbolDataSize);
 }
 
+std::vector<std::string_view> SplitBurst(std::string_view burst) {
+    std::vector<std::string_view> pieces;
+    while (!burst.empty()) {
+        SymbolHeader h;
+        size_t length = burst.size();
+        if (ReadSymbolHeader(burst, h) && h.total != 0 && h.total <= kMaxSeriesTotal && h.position < h.total &&
+            h.position % kSymbolDataSize == 0)
+            length = std::min(length, kSymbolMinSize + std::min<size_t>(kSymbolDataSize, h.total - h.position));
+        pieces.push_back(burst.substr(0, length));
+        burst.remove_prefix(length);
+    }
+    return pieces;
+}
+
 std::string SymbolDump(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 3 + bytes.size() / 8 * 9 + 16);

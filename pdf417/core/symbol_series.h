@@ -22,7 +22,9 @@ constexpr size_t kSymbolDataSize = 668;    // data bytes of every symbol but the
 constexpr size_t kSymbolHeaderSize = 8;    // total and position
 constexpr size_t kSymbolTrailerSize = 2;   // the two final bytes
 constexpr size_t kSymbolMinSize = kSymbolHeaderSize + kSymbolTrailerSize;
-constexpr size_t kReceiveBufferSize = 1024;
+constexpr size_t kReceiveBufferSize = 1024;  // the longest symbol taken
+// What one burst of the line may hold: symbols scanned close together come as one.
+constexpr size_t kBurstBufferSize = 65536;
 // A series cannot be longer than the audit memory a printer holds; anything claiming more is
 // garbage, and would make the slot table absurdly large.
 constexpr uint32_t kMaxSeriesTotal = 64u << 20;
@@ -37,6 +39,12 @@ bool ReadSymbolHeader(std::string_view symbol, SymbolHeader& header);
 
 // Symbols in a series of `total` data bytes: ceil(total / 668).
 uint32_t SymbolsInSeries(uint32_t total);
+
+// Cuts a burst of bytes at the ends of the symbols it holds, each as long as its own header
+// says (the header, min(668, total - position) data bytes and the two final bytes). What
+// cannot be cut so (no header that makes sense, or fewer bytes than it calls for) is the last
+// piece, whole, for SymbolSeries::Add to refuse.
+std::vector<std::string_view> SplitBurst(std::string_view burst);
 
 // The dump of a symbol: 8 bytes a line, "%06X  " offset, then "%02X " for each byte, "\n".
 std::string SymbolDump(std::string_view bytes);

@@ -7,6 +7,8 @@
 
 #include "engine/strings.h"
 #include "fiscalmemory/core/library_loader.h"
+#include "fiscalmemory/core/result_messages.h"
+#include "fiscalmemory/library/talvmfd.h"
 #include "fiscalmemory/gui/mfd_commands.h"
 #include "pdf417/gui/pdf_capture.h"
 #include "shell/core/file_filter.h"
@@ -18,6 +20,8 @@ namespace {
 
 constexpr int kMenuScanner = 32783;
 constexpr int kMenuBitmaps = 32776;
+constexpr int kIncompleteSeries = 23;  // TalvClosePdf417ToMfd: symbols missing, nothing written
+const char kSavePart[] = ".\n\n\xBFGuardar igualmente los s\xEDmbolos le\xED" "dos?";
 
 // An open dialog that takes several files; false when cancelled.
 bool ChooseOpenFiles(QWidget* parent, const std::string& title, const std::string& default_ext,
@@ -57,17 +61,37 @@ void DecodeBitmaps(MfdContext& ctx) {
     auto close = library.Find<int (*)()>("TalvClosePdf417ToMfd");
     if (!open || !add || !close) return;
 
+    auto status = library.Find<int (*)(char*)>("TalvGetPdf417Status");  // an older library lacks it
+    auto why = [&]() -> std::string {
+        char text[TALV_VERDICT_SIZE] = {};
+        return status && status(text) == 0 ? std::string(text) : std::string();
+    };
+
     auto wait = std::make_unique<WaitDlg>(Str(IDS_AGUARDE), ctx.Window());
-    // Every call's result is told as it comes; the first failure ends the command.
+    // Every call's result is told as it comes, a refused picture with its name and why; the
+    // first failure ends the command.
     auto told = [&](int rc) {
         if (rc != 0) wait.reset();
         ctx.ShowLibraryResult(rc);
+        if (rc != 0 && rc != kIncompleteSeries)
+            if (const std::string reason = why(); !reason.empty())
+                ctx.Message(reason, "", MsgButtons::Ok, MsgIcon::Exclamation);
         return rc == 0;
     };
     if (!told(open(output.c_str()))) return;
     for (const std::string& p : pictures)
         if (!told(add(p.c_str()))) return;
-    if (!told(close())) return;
+    int rc = close();
+    if (rc == kIncompleteSeries) {
+        // Symbols missing: nothing is written unless the user agrees.
+        wait.reset();
+        const std::string missing = why();
+        if (!ctx.Message((missing.empty() ? LibraryResultText(rc) : missing) + std::string(kSavePart), "",
+                         MsgButtons::YesNo, MsgIcon::Question))
+            return;
+        rc = close();
+    }
+    if (!told(rc)) return;
     wait.reset();
     ctx.OfferToOpen(output);
 }

@@ -1,7 +1,6 @@
 #include "pdf417/gui/pdf_capture.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -36,7 +35,7 @@ PDFCapture::PDFCapture(QWidget* parent, pdf417::PDFScanner& scanner) : QDialog(p
     dump_->setObjectName("dump");
     dump_->setReadOnly(true);
     dump_->setLineWrapMode(QTextEdit::NoWrap);
-    dump_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    dump_->setFont(FixedPitchFont());
     dump_->setMinimumSize(380, 220);
     start_ = new QPushButton("&Iniciar", this);
     start_->setObjectName("start");
@@ -84,6 +83,10 @@ void PDFCapture::CloseScanner() {
 }
 
 void PDFCapture::reject() {
+    // Escape or closing the window: a captured series goes the way "&Parar" takes it, with
+    // its questions; the window stays open when the series is kept.
+    if (scanner_.Saving()) return;
+    if (scanner_.Received() > 0 && !scanner_.SaveCapture()) return;
     CloseScanner();
     QDialog::reject();
 }
@@ -145,6 +148,12 @@ pdf417::Answer PDFCapture::Ask(const std::string& text, const std::string& capti
             box.setDefaultButton(add("Sim", QMessageBox::YesRole, pdf417::Answer::kYes));
             add(QString::fromUtf8("N\u00e3o"), QMessageBox::NoRole, pdf417::Answer::kNo);
             box.setEscapeButton(add("Cancelar", QMessageBox::RejectRole, pdf417::Answer::kCancel));
+            break;
+        case pdf417::Buttons::kYesNo:
+            // Escape, and the default, keep what there is.
+            add(QString::fromUtf8("S\u00ed"), QMessageBox::YesRole, pdf417::Answer::kYes);
+            box.setDefaultButton(add("No", QMessageBox::NoRole, pdf417::Answer::kNo));
+            box.setEscapeButton(box.defaultButton());
             break;
     }
     InstallHelpKey(&box);

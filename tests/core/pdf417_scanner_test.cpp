@@ -228,6 +228,36 @@ TEST(PDFScanner, MalformedSymbolsAreRefusedWithAStatusText) {
     EXPECT_FALSE(scanner.Monitoring());
 }
 
+TEST(PDFScanner, SymbolsScannedCloseTogetherAreTakenOneByOne) {
+    Line line;
+    FakeUi ui;
+    PDFScanner scanner;
+    scanner.SetUi(&ui);
+    ASSERT_TRUE(scanner.OpenPort(On(line.path())));
+    const std::vector<std::string> s = ThreeSymbols();
+    // One burst of two symbols, then one of the third and a stray tail: four texts.
+    struct Burst {
+        std::string bytes;
+        std::vector<std::string> statuses;
+        uint32_t received;
+    } bursts[] = {
+        {s[1] + s[0], {"S\xEDmbolo lido: 2/3", "S\xEDmbolo lido: 1/3"}, 2},
+        {s[0] + s[2].substr(0, 100), {"S\xEDmbolo j\xE1 foi lido", "S\xEDmbolo incompleto: 90 de 664 bytes"}, 2},
+        {s[2] + "\x01\x02\x03", {"S\xEDmbolo lido: 3/3", "S\xEDmbolo inv\xE1lido: 3 bytes"}, 3},
+    };
+    for (const Burst& b : bursts) {
+        const size_t before = ui.shown.size();
+        line.Send(b.bytes);
+        ASSERT_TRUE(ui.PumpUntil([&] { return ui.shown.size() >= before + b.statuses.size(); }, 5000));
+        std::vector<std::string> statuses;
+        for (size_t i = before; i < ui.shown.size(); ++i) statuses.push_back(ui.shown[i].status);
+        EXPECT_EQ(statuses, b.statuses);
+        EXPECT_EQ(scanner.Received(), b.received);
+    }
+    EXPECT_TRUE(scanner.Series().Complete());
+    EXPECT_TRUE(scanner.ClosePort());
+}
+
 TEST(PDFScanner, TheThreadEndsBeforeThePortCloses) {
     const std::vector<std::string> s = ThreeSymbols();
     // 1: closed while the monitor waits for the rest of a symbol.
@@ -373,15 +403,27 @@ TEST(PDFScanner, StoppingWithSymbolsMissing) {
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0].buttons, Buttons::kYesNoCancel);
     EXPECT_EQ(ui.questions[0].text.rfind("Alguns s\xEDmbolos impressos n\xE3o foram capturados.\n", 0), 0u);
-    // Yes, into a folder that does not exist: the "Erro" message, no file.
-    ui.answers = {Answer::kYes};
+    // Yes, into a folder that does not exist: the "Erro" message, no file, and the symbols are
+    // kept unless the user agrees to drop them.
+    ui.answers = {Answer::kYes, Answer::kOk, Answer::kNo};
     ui.save_path = dir.File("missing/parcial.mfd");
-    EXPECT_TRUE(scanner.SaveCapture());
-    ASSERT_EQ(ui.questions.size(), 3u);
+    EXPECT_FALSE(scanner.SaveCapture());
+    ASSERT_EQ(ui.questions.size(), 4u);
     EXPECT_EQ(ui.questions[2].caption, "Erro");
     EXPECT_EQ(ui.questions[2].icon, Icon::kStop);
     EXPECT_NE(ui.questions[2].text.find("\nArquivo: " + ui.save_path), std::string::npos);
+    EXPECT_EQ(ui.questions[3].buttons, Buttons::kYesNo);
+    EXPECT_EQ(ui.questions[3].text.rfind("Los s\xEDmbolos capturados no fueron guardados", 0), 0u);
+    EXPECT_TRUE(scanner.IsOpen());
+    EXPECT_EQ(scanner.Received(), 2u);
+    // The save dialog cancelled, then "Sí": the symbols go and the port closes.
+    ui.answers = {Answer::kYes, Answer::kYes};
+    ui.save_path.clear();
+    EXPECT_TRUE(scanner.SaveCapture());
+    ASSERT_EQ(ui.questions.size(), 6u);
+    EXPECT_EQ(ui.questions[5].buttons, Buttons::kYesNo);
     EXPECT_FALSE(scanner.IsOpen());
+    EXPECT_EQ(scanner.Received(), 0u);
 
     // Again, and Yes: both symbols are written, in position order.
     ASSERT_TRUE(scanner.OpenPort(On(line.path())));

@@ -154,6 +154,30 @@ TEST(SymbolSeries, SavedAtomically) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST(SplitBurst, CutsAtTheEndsOfTheSymbolsItHolds) {
+    const std::string a = Symbol(2000, 0, 668, 'a'), b = Symbol(2000, 668, 668, 'b'), c = Symbol(2000, 1336, 664, 'c');
+    struct Case {
+        const char* what;
+        std::string burst;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"one symbol", a, {a}},
+        {"three symbols", a + b + c, {a, b, c}},
+        {"any order", c + a, {c, a}},
+        {"a short remainder is a piece of its own", a + b.substr(0, 300), {a, b.substr(0, 300)}},
+        {"a few bytes after a symbol", c + "xyz", {c, "xyz"}},
+        {"no sensible header: all in one", std::string(2048, '\x55'), {std::string(2048, '\x55')}},
+        {"a header past the end of its series", Symbol(100, 668, 20, 'z') + a, {Symbol(100, 668, 20, 'z') + a}},
+        {"a small series", Symbol(5, 0, 5, 'q') + Symbol(5, 0, 5, 'q'), {Symbol(5, 0, 5, 'q'), Symbol(5, 0, 5, 'q')}},
+        {"nothing", "", {}},
+    };
+    for (const Case& t : cases) {
+        std::vector<std::string> got;
+        for (std::string_view p : SplitBurst(t.burst)) got.emplace_back(p);
+        EXPECT_EQ(got, t.pieces) << t.what;
+    }
+}
+
 TEST(SymbolDump, EightBytesALine) {
     EXPECT_EQ(SymbolDump(""), "");
     EXPECT_EQ(SymbolDump(std::string("\x00\x01\xFF", 3)), "000000  00 01 FF \n");
@@ -172,8 +196,8 @@ TEST(ScannerSettings, DefaultsAndIndices) {
     EXPECT_EQ(l.stop_bits, StopBits::kOne);
     EXPECT_FALSE(l.hardware_handshake);
     ScannerSettings d = ScannerSettings::ForDialog(empty);
-    EXPECT_EQ(d.byte_length_index, 8);
-    EXPECT_EQ(d.handshake_index, 1);
+    EXPECT_EQ(d.byte_length_index, 3);
+    EXPECT_EQ(d.handshake_index, 0);
     EXPECT_EQ(LineSettings::From(d).data_bits, 8);
 
     struct Case {
@@ -199,6 +223,40 @@ TEST(ScannerSettings, DefaultsAndIndices) {
         EXPECT_EQ(x.parity, c.want_parity) << c.parity;
         EXPECT_EQ(x.stop_bits, c.want_stop) << c.stop;
         EXPECT_EQ(x.hardware_handshake, c.want_handshake) << c.handshake;
+    }
+}
+
+TEST(ScannerSettings, TheDialogShowsWhatTheCaptureUses) {
+    // Stored values, and the entries the dialog selects for them; OK unchanged then stores
+    // indices that the capture reads as it read the old ones.
+    struct Case {
+        int baud, bytes, parity, stop, handshake;
+        int d_baud, d_bytes, d_parity, d_stop, d_handshake;
+    } cases[] = {
+        {3, 2, 2, 1, 1, 3, 2, 2, 1, 1},
+        {8, 8, 3, -1, 2, 0, 3, 0, 0, 0},
+        {-1, -1, 7, 9, -1, 0, 3, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        MemoryScannerProfile p;
+        p.WriteInt(kKeyBaudRate, c.baud);
+        p.WriteInt(kKeyByteLength, c.bytes);
+        p.WriteInt(kKeyParity, c.parity);
+        p.WriteInt(kKeyStopBits, c.stop);
+        p.WriteInt(kKeyHandshake, c.handshake);
+        const ScannerSettings d = ScannerSettings::ForDialog(p);
+        EXPECT_EQ(std::vector<int>({d.baud_index, d.byte_length_index, d.parity_index, d.stop_bits_index,
+                                    d.handshake_index}),
+                  std::vector<int>({c.d_baud, c.d_bytes, c.d_parity, c.d_stop, c.d_handshake}))
+            << c.baud << " " << c.bytes;
+        const LineSettings used = LineSettings::From(ScannerSettings::ForCapture(p));
+        d.Write(p);
+        const LineSettings after = LineSettings::From(ScannerSettings::ForCapture(p));
+        EXPECT_EQ(after.baud, used.baud);
+        EXPECT_EQ(after.data_bits, used.data_bits);
+        EXPECT_EQ(after.parity, used.parity);
+        EXPECT_EQ(after.stop_bits, used.stop_bits);
+        EXPECT_EQ(after.hardware_handshake, used.hardware_handshake);
     }
 }
 

@@ -1,6 +1,9 @@
 // The capture window against the simulated scanner, its settings dialog, and the fiscal-memory
 // window's bitmap decoding, driven with real clicks offscreen.
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontInfo>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +53,39 @@ void Answer(const QString& caption, QStringList* texts, bool* missed, std::funct
         missed);
 }
 
+// Presses `caption` in the open message box titled `title` as soon as `ready` holds; records
+// every box it answers.
+void AnswerBox(const QString& title, const QString& caption, QStringList* texts, bool* missed,
+               std::function<bool()> ready = {}, std::function<void()> then = {}, int timeout_ms = 15000) {
+    auto* timer = new QTimer(&guitest::PendingActions());
+    auto elapsed = std::make_shared<int>(0);
+    timer->setInterval(15);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        *elapsed += timer->interval();
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->isVisible() && box->windowTitle() == title && (!ready || ready())) {
+            timer->stop();
+            timer->deleteLater();
+            if (texts) *texts << box->windowTitle() + "|" + box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == caption) {
+                    if (then) then();
+                    b->click();
+                    return;
+                }
+            if (missed) *missed = true;
+            box->reject();
+            return;
+        }
+        if (*elapsed > timeout_ms) {
+            timer->stop();
+            timer->deleteLater();
+            if (missed) *missed = true;
+        }
+    });
+    timer->start();
+}
+
 class FakeContext : public MfdContext {
 public:
     QWidget* Window() override { return window; }
@@ -71,8 +107,9 @@ public:
     }
     bool Message(const std::string& text, const std::string&, MsgButtons, MsgIcon) override {
         messages.push_back(text);
-        return true;
+        return answer;
     }
+    bool answer = true;
 
     QWidget* window = nullptr;
     std::vector<std::string> messages;
@@ -198,6 +235,95 @@ private slots:
                                             symbols[2].substr(8, symbols[2].size() - 10)));
     }
 
+    void aSymbolThatCompletesTheSeriesDuringTheQuestion() {
+        auto sim = Scanner("0,1,2");
+        PDFCapture window(nullptr, pdf417::TheScanner());
+        window.show();
+        QTest::mouseClick(window.StartButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Received()->text(), QString("2"), 10000);
+        // "&Parar" at 2 of 3; the last symbol comes in while "Atenção" is open, and its
+        // end-of-series box and posted stop come and go inside it. Only then "Sim".
+        QStringList texts;
+        bool missed = false;
+        QElapsedTimer since_end;
+        AnswerBox("Fim de la Captura", "OK", &texts, &missed, {}, [&] { since_end.start(); });
+        const QString out = QString::fromStdString(work_.File("tarde.mfd"));
+        AnswerBox(QString::fromUtf8("Atenção"), "Sim", &texts, &missed,
+                  [&] { return since_end.isValid() && since_end.elapsed() > 500; },
+                  [&] {
+                      WhenModal<QFileDialog>([&](QFileDialog* d) {
+                          Answer("OK", &texts, &missed);
+                          guitest::AcceptPath(d, out);
+                      }, &missed);
+                  });
+        QTest::mouseClick(window.StopButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window.StartButton()->isEnabled(), 20000);
+        QVERIFY2(!missed, qPrintable(texts.join("\n")));
+        QCOMPARE(window.Received()->text(), QString("3"));
+        QCOMPARE(texts.filter(QString::fromUtf8("Concluído|")).size(), 1);
+        QVERIFY2(texts.last().contains("FORAM DECODIFICADOS (3)"), qPrintable(texts.join("\n")));
+        std::string bytes;
+        QVERIFY(ReadWholeFile(out.toStdString(), bytes));
+        QVERIFY(bytes == fm::BuildAuditFile(Journal()));
+        QVERIFY(!pdf417::TheScanner().IsOpen());
+    }
+
+    void aSeriesIsNeverDroppedWithoutAsking() {
+        auto sim = Scanner("0,2");
+        auto window = std::make_unique<PDFCapture>(nullptr, pdf417::TheScanner());
+        window->show();
+        QTest::mouseClick(window->StartButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->Received()->text(), QString("2"), 10000);
+        const QString kept = QString::fromUtf8("Atenção|Los símbolos capturados no fueron guardados");
+        struct Case {
+            const char* what;
+            std::function<void(PDFCapture&)> act;  // what the user does to the window
+            QString path;                          // typed into the save dialog; empty: cancelled
+        } cases[] = {
+            {"Parar, file dialog cancelled", [](PDFCapture& w) { QTest::mouseClick(w.StopButton(), Qt::LeftButton); },
+             QString()},
+            {"Escape, a file that cannot be created", [](PDFCapture& w) { QTest::keyClick(&w, Qt::Key_Escape); },
+             QString::fromStdString(work_.File("no/such/dir.mfd"))},
+            {"closing the window, file dialog cancelled", [](PDFCapture& w) { w.close(); }, QString()},
+        };
+        for (const Case& c : cases) {
+            QStringList texts;
+            bool missed = false;
+            AnswerBox(QString::fromUtf8("Atenção"), "Sim", &texts, &missed, {}, [&] {
+                WhenModal<QFileDialog>([&](QFileDialog* d) {
+                    if (c.path.isEmpty()) {
+                        d->reject();
+                    } else {
+                        Answer("OK", &texts, &missed);  // "Erro"
+                        guitest::AcceptPath(d, c.path);
+                    }
+                    AnswerBox(QString::fromUtf8("Atenção"), "No", &texts, &missed);
+                }, &missed);
+            });
+            c.act(*window);
+            QTRY_VERIFY_WITH_TIMEOUT(texts.size() >= (c.path.isEmpty() ? 2 : 3), 10000);
+            QVERIFY2(!missed, c.what);
+            QVERIFY2(texts.last().startsWith(kept), qPrintable(texts.join("\n")));
+            QVERIFY2(window->isVisible(), c.what);
+            QVERIFY2(window->StopButton()->isEnabled(), c.what);
+            QCOMPARE(pdf417::TheScanner().Received(), 2u);
+        }
+        // Answering "Sí" drops the symbols, and only then.
+        QStringList texts;
+        bool missed = false;
+        AnswerBox(QString::fromUtf8("Atenção"), "Sim", &texts, &missed, {}, [&] {
+            WhenModal<QFileDialog>([&](QFileDialog* d) {
+                d->reject();
+                AnswerBox(QString::fromUtf8("Atenção"), QString::fromUtf8("Sí"), &texts, &missed);
+            }, &missed);
+        });
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 10000);
+        QVERIFY(!missed);
+        QVERIFY(!pdf417::TheScanner().IsOpen());
+        QCOMPARE(pdf417::TheScanner().Received(), 0u);
+    }
+
     void aPortThatDoesNotOpen() {
         QSettings().setValue("Scanner Port/Port name", QString::fromStdString(work_.File("none")));
         PDFCapture window(nullptr, pdf417::TheScanner());
@@ -218,19 +344,25 @@ private slots:
     void settingsDialogKeepsTheProfile() {
         PDFCapture window(nullptr, pdf417::TheScanner());
         window.show();
-        // Nothing stored: the dialog's own defaults.
+        // The dump in the fixed-pitch font the other windows use.
+        QCOMPARE(window.Dump()->font().family(), FixedPitchFont().family());
+        QVERIFY(QFontInfo(window.Dump()->font()).fixedPitch());
+        // Nothing stored: what the capture uses; "Aceptar" unchanged stores just that.
         bool missed = false;
         WhenModal<SerialConfigDlg>([&](SerialConfigDlg* d) {
             QCOMPARE(d->Port()->currentText(), QString("COM1:"));
             QCOMPARE(d->Speed()->currentText(), QString("115200"));
-            QCOMPARE(d->ByteLength()->currentIndex(), -1);
+            QCOMPARE(d->ByteLength()->currentText(), QString("8"));
             QCOMPARE(d->Parity()->currentText(), QString("Nenhuma"));
             QCOMPARE(d->StopBits()->currentText(), QString("1"));
-            QCOMPARE(d->Handshake()->currentText(), QString("Hardware"));
-            d->reject();
+            QCOMPARE(d->Handshake()->currentText(), QString::fromUtf8("Ningún"));
+            guitest::Screenshot(d, "pdf417_serial_config");
+            QTest::mouseClick(d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         }, &missed);
         QTest::mouseClick(window.ConfigureButton(), Qt::LeftButton);
         QVERIFY(!missed);
+        QCOMPARE(QSettings().value("Scanner Port/Byte length").toInt(), 3);
+        QCOMPARE(QSettings().value("Scanner Port/Handshake").toInt(), 0);
 
         QSettings().setValue("Scanner Port/Port name", "COM3:");
         WhenModal<SerialConfigDlg>([&](SerialConfigDlg* d) {
@@ -247,7 +379,7 @@ private slots:
         QCOMPARE(p.value("Scanner Port/Port name").toString(), QString("COM4:"));
         QCOMPARE(p.value("Scanner Port/Parity").toInt(), 2);
         QCOMPARE(p.value("Scanner Port/Baud rate").toInt(), 7);
-        QCOMPARE(p.value("Scanner Port/Byte length").toInt(), -1);
+        QCOMPARE(p.value("Scanner Port/Byte length").toInt(), 3);
 
         // A device path typed by hand is kept as it is.
         WhenModal<SerialConfigDlg>([&](SerialConfigDlg* d) {
@@ -300,6 +432,33 @@ private slots:
         table[32776](bad);
         QCOMPARE(bad.results, (std::vector<int>{0, 17}));
         QVERIFY(bad.offered.empty());
+        QVERIFY2(!bad.messages.empty() && bad.messages.back().find("nota.bmp: ") != std::string::npos,
+                 "the refused picture is named");
+
+        // Two of three pictures: which symbol is missing, and a file only when the user agrees.
+        for (bool agree : {false, true}) {
+            FakeContext part;
+            part.window = &parent;
+            part.answer = agree;
+            const QString partial = QString::fromStdString(work_.File(agree ? "part_yes.mra" : "part_no.mra"));
+            WhenModal<QFileDialog>([&](QFileDialog* d) {
+                d->setDirectory(QString::fromStdString(work_.path()));
+                WhenModal<QFileDialog>([&](QFileDialog* s) { guitest::AcceptPath(s, partial); }, &missed);
+                guitest::SelectPath(d, "");
+                d->findChild<QLineEdit*>("fileNameEdit")->setText("\"symbol_002.bmp\" \"symbol_000.bmp\"");
+                static_cast<QDialog*>(d)->accept();
+            }, &missed);
+            table[32776](part);
+            QVERIFY(!missed);
+            QVERIFY(!part.messages.empty());
+            QVERIFY2(part.messages.back().rfind("Faltan 1 de 3 s\xEDmbolos: 2", 0) == 0, part.messages.back().c_str());
+            std::string written;
+            QCOMPARE(ReadWholeFile(partial.toStdString(), written), agree);
+            QCOMPARE(part.offered.size(), agree ? size_t{1} : size_t{0});
+            if (agree)
+                QVERIFY(written == fm::BuildAuditFile(symbols[0].substr(8, symbols[0].size() - 10) +
+                                                      symbols[2].substr(8, symbols[2].size() - 10)));
+        }
     }
 };
 

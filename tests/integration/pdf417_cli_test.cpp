@@ -107,6 +107,29 @@ TEST_F(Pdf417Cli, CtrlCWithoutPartialWritesNothing) {
     EXPECT_FALSE(ReadWholeFile(dir_.File("c.mfd"), bytes));
 }
 
+TEST_F(Pdf417Cli, TheScannerHangingUpEndsTheCapture) {
+    // No --timeout: only the end of the line can end it.
+    struct Case {
+        bool partial;
+        int status;
+    } cases[] = {{true, 0}, {false, 1}};
+    for (const Case& c : cases) {
+        const std::string port = Scanner("2,0");
+        const std::string out = dir_.File(c.partial ? "hup_partial.mfd" : "hup_none.mfd");
+        std::vector<std::string> args = {"pdf417", "capture", "--port", port, "--out", out};
+        if (c.partial) args.push_back("--partial");
+        test::BackgroundProcess cli(test::ProgramPath("ordavo-cli"), args);
+        EXPECT_NE(cli.OutputUntil("(2/3)", 20000).find("(2/3)"), std::string::npos);
+        sim_.reset();  // the scanner's line goes away
+        EXPECT_EQ(cli.Wait(20000), c.status) << "partial " << c.partial << ": " << cli.Errors();
+        std::string bytes;
+        EXPECT_EQ(ReadWholeFile(out, bytes), c.partial);
+        if (c.partial) {
+            EXPECT_EQ(bytes, fm::BuildAuditFile(Data(symbols_[0]) + Data(symbols_[2])));
+        }
+    }
+}
+
 TEST_F(Pdf417Cli, PortsAndPicturesThatAreNotThere) {
     test::RunResult r = Cli({"pdf417", "capture", "--port", dir_.File("none"), "--out", dir_.File("x.mfd")});
     EXPECT_EQ(r.status, 66);
@@ -142,8 +165,40 @@ TEST_F(Pdf417Cli, DecodesTheSimulatorsPictures) {
     test::RunResult r = Cli({"pdf417", "decode", dir_.File("note.bmp"), "--out", dir_.File("n.mfd")});
     EXPECT_EQ(r.status, 65);
     EXPECT_NE(r.err.find("Archivo inv\xC3\xA1lido"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(dir_.File("note.bmp") + ": not a BMP file"), std::string::npos) << r.err;
     std::string bytes;
     EXPECT_FALSE(ReadWholeFile(dir_.File("n.mfd"), bytes));
+}
+
+TEST_F(Pdf417Cli, APartialSetOfPicturesIsWrittenOnlyWithPartial) {
+    const std::string pictures = dir_.File("part");
+    ASSERT_EQ(mkdir(pictures.c_str(), 0700), 0);
+    ASSERT_EQ(test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
+                               {"--pdf417-bitmaps", pictures, "--state", dir_.File("state.txt")})
+                  .status,
+              0);
+    struct Case {
+        bool partial;
+        int status;
+    } cases[] = {{false, 1}, {true, 0}};
+    for (const Case& c : cases) {
+        const std::string out = dir_.File(c.partial ? "p_yes.mfd" : "p_no.mfd");
+        std::vector<std::string> args = {"pdf417", "decode", pictures + "/symbol_000.bmp",
+                                         pictures + "/symbol_002.bmp", "--out", out, "--json"};
+        if (c.partial) args.push_back("--partial");
+        test::RunResult r = Cli(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find("Faltan 1 de 3 s\xC3\xADmbolos: 2"), std::string::npos) << r.err;
+        json j = json::parse(r.out, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << r.out;
+        EXPECT_EQ(j["complete"], false);
+        EXPECT_EQ(j["written"], c.partial);
+        std::string bytes;
+        EXPECT_EQ(ReadWholeFile(out, bytes), c.partial);
+        if (c.partial) {
+            EXPECT_EQ(bytes, fm::BuildAuditFile(Data(symbols_[0]) + Data(symbols_[2])));
+        }
+    }
 }
 
 TEST_F(Pdf417Cli, TheDecodedFileTurnsIntoTheTextReport) {
