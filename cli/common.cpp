@@ -6,6 +6,7 @@
 #include "engine/codepage.h"
 #include "engine/env.h"
 #include "engine/util.h"
+#include "shell/core/data_directory.h"
 
 namespace ordavo::cli {
 
@@ -28,6 +29,17 @@ void LoadDirectorySettings(Settings& s, const RunOptions& o) {
     if (o.port_given) s.PortName = Utf8ToCp1252(o.port);
     if (!o.host.empty()) s.SocketPeer = o.host;
     if (!o.exchange_dir.empty()) s.ExchangeDirectory = o.exchange_dir;
+}
+
+std::string DataFile(const std::string& file) {
+    std::error_code ec;
+    std::string used = file;
+    if (!file.empty() && file.front() != '/' && !std::filesystem::exists(file, ec)) {
+        std::string data = InstalledDataDirectory();
+        if (!data.empty() && std::filesystem::is_regular_file(data + "/" + file, ec)) used = data + "/" + file;
+    }
+    if (IsInstalledFile(used)) std::fprintf(stderr, "ordavo-cli: se usa el archivo instalado %s\n", used.c_str());
+    return used;
 }
 
 void AddPortOptions(CLI::App* sub, RunOptions& o) {

@@ -51,6 +51,12 @@ struct RunOptions {
 // port, host and exchange directory given on the command line.
 void LoadDirectorySettings(Settings& s, const RunOptions& o);
 
+// A catalog or sequence file named on the command line or chosen by the settings: as given when
+// it exists; a relative name that the working directory does not hold is taken from the
+// installed data directory when that has it. Says on standard error when the installed file is
+// the one used.
+std::string DataFile(const std::string& file);
+
 // Adds --dir, --port, --host and --exchange-dir to a subcommand; port_given is set when the
 // subcommand was parsed with --port (call MarkPortGiven after parsing).
 void AddPortOptions(CLI::App* sub, RunOptions& o);

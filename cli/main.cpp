@@ -26,7 +26,8 @@ namespace ordavo::cli {
 namespace {
 
 
-std::vector<Comando> LoadCatalogFile(const std::string& file) {
+std::vector<Comando> LoadCatalogFile(const std::string& given) {
+    const std::string file = DataFile(given);
     struct stat st;
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(file.c_str(), R_OK) != 0)
         throw Failure{kExitNoInput, "cannot read " + file + ": " + std::strerror(errno ? errno : ENOENT)};
@@ -186,7 +187,8 @@ int RunRun(const std::string& file, const std::string& command, const std::vecto
     return -result;
 }
 
-ListaSequencias LoadSequenceFile(const std::string& file) {
+ListaSequencias LoadSequenceFile(const std::string& given) {
+    const std::string file = DataFile(given);
     struct stat st;
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(file.c_str(), R_OK) != 0)
         throw Failure{kExitNoInput, "cannot read " + file + ": " + std::strerror(errno ? errno : ENOENT)};
@@ -296,7 +298,8 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
     RunOptions run;
 
     CLI::App* catalog = app.add_subcommand("catalog", "List the commands of a catalog file");
-    catalog->add_option("FILE", file, "Catalog file (XML)")->required();
+    catalog->add_option("FILE", file, "Catalog file (XML; default: the country's catalog in DIR)");
+    catalog->add_option("--dir", run.dir, "Application directory (default: here)");
     catalog->add_flag("--json", as_json, "Print a JSON array, one object per command");
 
     auto add_command_args = [&](CLI::App* sub) {
@@ -376,7 +379,14 @@ int Main(int argc, char** argv, TerminalUserInterface& ui) {
     EngineEnv().settings->ExtendedReturn = extended;
 
     try {
-        if (*catalog) return RunCatalog(file, as_json);
+        if (*catalog) {
+            // Without a file, the catalog the program loads at start for the country.
+            if (file.empty()) {
+                LoadDirectorySettings(*EngineEnv().settings, run);
+                file = CatalogFileForCountry(*EngineEnv().settings);
+            }
+            return RunCatalog(file, as_json);
+        }
         if (*frame) return RunFrame(file, command, sets);
         if (*decode) return RunDecode(file, command, answer, as_json);
         if (*runcmd) return RunRun(file, command, sets, run);

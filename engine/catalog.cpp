@@ -6,6 +6,7 @@
 #include "engine/env.h"
 #include "engine/strings.h"
 #include "engine/util.h"
+#include "shell/core/data_directory.h"
 
 namespace ordavo {
 namespace {
@@ -147,16 +148,15 @@ constexpr CountryCatalog kCountryCatalogs[] = {
 }  // namespace
 
 std::string CatalogFileForCountry(const Settings& s, CatalogUse use) {
-    const std::string path = s.AppDirectory + "/";
     for (const CountryCatalog& row : kCountryCatalogs) {
         if (s.Country != row.country) continue;
         bool serves = use == CatalogUse::Load || (use == CatalogUse::MainReference && row.main_reference) ||
                       (use == CatalogUse::SequenceReference && row.sequence_reference);
-        if (serves) return path + row.file;
+        if (serves) return ApplicationFile(s, row.file);
         break;
     }
     if (use != CatalogUse::Load && !s.CatalogPath.empty()) return s.CatalogPath;
-    return path + "comandos.xml";
+    return ApplicationFile(s, "comandos.xml");
 }
 
 int CarregarCatalogo(Settings& s, std::vector<Comando>& list, std::string* error,

@@ -44,7 +44,7 @@ int LerCatalogoTexto(const std::string& utf8, const std::string& file, std::vect
 enum class CatalogUse { Load, MainReference, SequenceReference };
 
 // The catalog file of a country below the application directory ("comandos_vn.xml", ...,
-// "XML/comandos_pa.xml"). For loading, another country gives "comandos.xml" ("-- Otro --" is
+// "XML/comandos_pa.xml"; the installed one when the application directory has none). For loading, another country gives "comandos.xml" ("-- Otro --" is
 // handled by CarregarCatalogo); for a reference, a country without its own file for that use
 // gives the last loaded catalog, else "comandos.xml".
 std::string CatalogFileForCountry(const Settings& s, CatalogUse use = CatalogUse::Load);

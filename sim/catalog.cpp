@@ -8,6 +8,7 @@
 
 #include "engine/codepage.h"
 #include "engine/util.h"
+#include "shell/core/data_directory.h"
 
 namespace ordavo::sim {
 namespace {
@@ -151,16 +152,15 @@ const CatalogCommand* Catalog::Find(const uint8_t* payload, size_t size) const {
 std::vector<std::string> DefaultCatalogs() {
     static const char* kNames[] = {"comandos_vn.xml", "comandos_cl.xml",     "comandos_lot.xml",
                                    "comandos_rd.xml", "XML/comandos_pa.xml", "comandos.xml"};
+    // Beside the program (the build tree links the sample catalogs there), then the installed
+    // data directory.
     std::vector<std::string> dirs;
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        dirs.push_back(exe.parent_path().string());
-        dirs.push_back((exe.parent_path() / "catalogs").string());
+    if (const std::string program = ProgramDirectory(); !program.empty()) {
+        dirs.push_back(program);
+        dirs.push_back(program + "/catalogs");
     }
-#ifdef ORDAVO_SIM_CATALOG_DIR
-    dirs.push_back(ORDAVO_SIM_CATALOG_DIR);
-#endif
+    if (const std::string data = InstalledDataDirectory(); !data.empty()) dirs.push_back(data);
     for (const std::string& dir : dirs) {
         if (!std::filesystem::exists(dir + "/comandos_vn.xml", ec)) continue;
         std::vector<std::string> out;

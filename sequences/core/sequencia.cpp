@@ -2,6 +2,7 @@
 
 #include "engine/bdom.h"
 #include "engine/catalog.h"
+#include "shell/core/data_directory.h"
 
 namespace ordavo {
 
@@ -22,8 +23,7 @@ int32_t SequenciaComandos::RemoverComando(int32_t index) {
 }
 
 std::string SequenceFileForCountry(const Settings& s) {
-    if (s.Country == "PANAMA") return s.AppDirectory + "/XML/secuencia_pa.xml";
-    return s.AppDirectory + "/secuencia_rd.xml";
+    return ApplicationFile(s, s.Country == "PANAMA" ? "XML/secuencia_pa.xml" : "secuencia_rd.xml");
 }
 
 namespace {

@@ -46,7 +46,8 @@ public:
     int32_t Carregar(const std::string& path, std::string* error = nullptr);
 };
 
-// "<AppDirectory>/XML/secuencia_pa.xml" for PANAMA, "<AppDirectory>/secuencia_rd.xml" otherwise.
+// "<AppDirectory>/XML/secuencia_pa.xml" for PANAMA, "<AppDirectory>/secuencia_rd.xml" otherwise;
+// the installed file of that name when the application directory has none.
 std::string SequenceFileForCountry(const Settings& s);
 
 // The error text that the sequence window appends for a run's non-zero result.

@@ -55,7 +55,7 @@ bool SerialPortHasUart(const std::string& sys_tty_dir, const std::string& name) 
 
 }  // namespace
 
-const char* const kUdevRulesPath = "/etc/udev/rules.d/70-ordavo-printers.rules";
+const char* const kUdevRulesPath = "/etc/udev/rules.d/60-ordavo-printers.rules";
 
 std::vector<std::string> PortEntries() {
     return {"USB", "FILE", "COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:", "COM8:"};

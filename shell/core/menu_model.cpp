@@ -61,7 +61,7 @@ int CommandIndexForMenuId(int id, size_t command_count) {
 std::string CommandReferencePath(const Settings& s) { return CatalogFileForCountry(s, CatalogUse::MainReference); }
 
 std::vector<std::string> HelpFileCandidates(const std::string& app_directory, const std::string& program_directory,
-                                            const std::string& data_directory, const std::string& source_directory) {
+                                            const std::string& data_directory) {
     std::vector<std::string> out;
     auto add = [&out](const std::string& dir, const std::string& rest) {
         if (dir.empty()) return;
@@ -75,7 +75,6 @@ std::vector<std::string> HelpFileCandidates(const std::string& app_directory, co
     add(program_directory, "/help/Ordavo_Help.html");
     add(program_directory, "/../help/Ordavo_Help.html");
     add(data_directory, "/help/Ordavo_Help.html");
-    add(source_directory, "/help/Ordavo_Help.html");
     return out;
 }
 

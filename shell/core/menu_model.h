@@ -79,9 +79,9 @@ int CommandIndexForMenuId(int id, size_t command_count);
 std::string CommandReferencePath(const Settings& s);
 
 // Where the help document is looked for, in order: "<app>/../help/Ordavo_Help.chm", the same
-// name with ".html", then "help/Ordavo_Help.html" beside the program, one level above it, in
-// the installed data directory and in the source tree. Empty directories are skipped.
+// name with ".html", then "help/Ordavo_Help.html" beside the program, one level above it and in
+// the installed data directory. Empty directories are skipped.
 std::vector<std::string> HelpFileCandidates(const std::string& app_directory, const std::string& program_directory,
-                                            const std::string& data_directory, const std::string& source_directory);
+                                            const std::string& data_directory);
 
 }  // namespace ordavo

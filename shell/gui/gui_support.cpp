@@ -29,16 +29,11 @@
 
 #include "engine/codepage.h"
 #include "engine/strings.h"
+#include "shell/core/data_directory.h"
 #include "shell/core/file_filter.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/settings.h"
 
-#ifndef ORDAVO_SOURCE_TREE
-#define ORDAVO_SOURCE_TREE ""
-#endif
-#ifndef ORDAVO_DATA_DIR
-#define ORDAVO_DATA_DIR ""
-#endif
 
 namespace ordavo::gui {
 namespace {
@@ -83,7 +78,7 @@ void OpenHelp(QWidget* parent) {
     std::string app_dir = s.AppDirectory.empty() ? CurrentDirectory() : s.AppDirectory;
     std::string program_dir = NativePath(QCoreApplication::applicationDirPath());
     std::vector<std::string> candidates =
-        HelpFileCandidates(app_dir, program_dir, ORDAVO_DATA_DIR, ORDAVO_SOURCE_TREE);
+        HelpFileCandidates(app_dir, program_dir, InstalledDataDirectory());
     QWidget* owner = DialogParent(parent);
     // A document that is there is shown: by the desktop's viewer, or else in our own window.
     // "Not found" is said only when none of the places holds it.

@@ -8,11 +8,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 #include "params/gui/command_dialog.h"
 #include "shell/gui/gui_support.h"
 #include "sequences/gui/sequences_control.h"
+#include "shell/core/data_directory.h"
 #include "shell/core/menu_model.h"
 #include "shell/gui/main_window.h"
 #include "shell/gui/program_windows.h"
@@ -25,16 +28,21 @@ const QCommandLineOption kPortOption("port",
                                      "NAME");
 const QCommandLineOption kDirOption("dir", "Application directory: the catalogs, config_es.cfg and log/ are there.",
                                     "DIR");
+const QCommandLineOption kUserDirOption("user-dir",
+                                        "Use the per-user application directory, $XDG_DATA_HOME/ordavo "
+                                        "(~/.local/share/ordavo), as the desktop menu does.");
 
 void SetUpParser(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Ordavo: test and maintenance utility for fiscal receipt printers.\n"
         "Reads config_es.cfg and the command catalogs from the application directory\n"
-        "(the current directory, or --dir). Without a display, use ordavo-cli.");
+        "(the current directory, --dir or --user-dir); catalogs and sequence files that it\n"
+        "does not hold are taken from the installed ones. Without a display, use ordavo-cli.");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(kPortOption);
     parser.addOption(kDirOption);
+    parser.addOption(kUserDirOption);
 }
 
 void SetUpApplication() {
@@ -83,8 +91,20 @@ int main(int argc, char** argv) {
     SetUpParser(parser);
     parser.process(app);
 
-    if (parser.isSet(kDirOption)) {
-        QByteArray dir = QFile::encodeName(parser.value(kDirOption));
+    // Started from the desktop menu, the program works in the user's own directory, whatever
+    // directory the menu starts it in; --dir wins over it.
+    std::string user_dir;
+    if (parser.isSet(kUserDirOption) && !parser.isSet(kDirOption)) {
+        user_dir = ordavo::UserDataDirectory();
+        std::error_code ec;
+        if (user_dir.empty() || (std::filesystem::create_directories(user_dir, ec), ec)) {
+            std::fprintf(stderr, "ordavo: cannot create the user directory %s: %s\n",
+                         user_dir.empty() ? "(no HOME)" : user_dir.c_str(), ec.message().c_str());
+            return 2;
+        }
+    }
+    if (parser.isSet(kDirOption) || !user_dir.empty()) {
+        QByteArray dir = user_dir.empty() ? QFile::encodeName(parser.value(kDirOption)) : QByteArray::fromStdString(user_dir);
         if (::chdir(dir.constData()) != 0) {
             std::fprintf(stderr, "ordavo: cannot use %s as the application directory: %s\n", dir.constData(),
                          std::strerror(errno));

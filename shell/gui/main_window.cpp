@@ -17,6 +17,7 @@
 #include "engine/strings.h"
 #include "fiscalmemory/gui/mfd_dialog.h"
 #include "programming/gui/program_machine_dlg.h"
+#include "shell/core/data_directory.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/catalog_reference.h"
@@ -150,7 +151,11 @@ void MainWindow::UpdateStatusBar() {
     StatusField("model")->setText(Q(model));
     StatusField("country")->setText(Q(s.Country));
     const std::string catalog = s.CatalogPath;
-    StatusField("catalog")->setText(Q(catalog.substr(catalog.rfind('/') == std::string::npos ? 0 : catalog.rfind('/') + 1)));
+    // The catalog's name when it is the application directory's; the whole path when it is the
+    // installed one (the application directory has none).
+    StatusField("catalog")->setText(
+        IsInstalledFile(catalog) ? Q(catalog)
+                                 : Q(catalog.substr(catalog.rfind('/') == std::string::npos ? 0 : catalog.rfind('/') + 1)));
     StatusField("catalog")->setToolTip(Q(catalog));
 }
 

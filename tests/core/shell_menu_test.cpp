@@ -97,12 +97,12 @@ TEST(MenuModel, ReferenceAndHelpPaths) {
     s.Country = "chile";
     EXPECT_EQ(CommandReferencePath(s), "/opt/o/comandos.xml");
 
-    std::vector<std::string> help = HelpFileCandidates("/app", "/bin/o", "", "/src");
+    std::vector<std::string> help = HelpFileCandidates("/app", "/bin/o", "/usr/share/ordavo");
     EXPECT_EQ(help, (std::vector<std::string>{"/app/../help/Ordavo_Help.chm", "/app/../help/Ordavo_Help.html",
                                               "/bin/o/help/Ordavo_Help.html", "/bin/o/../help/Ordavo_Help.html",
-                                              "/src/help/Ordavo_Help.html"}));
+                                              "/usr/share/ordavo/help/Ordavo_Help.html"}));
     // The same place reached twice is tried once.
-    EXPECT_EQ(HelpFileCandidates("/a", "/a/..", "", "").size(), 3u);
+    EXPECT_EQ(HelpFileCandidates("/a", "/a/..", "").size(), 3u);
 }
 
 TEST(FileFilter, TurnsPipeFiltersIntoQtFilters) {

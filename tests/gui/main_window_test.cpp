@@ -150,6 +150,53 @@ private slots:
         QVERIFY2(unanswered.isEmpty(), qPrintable("unanswered windows: " + unanswered));
     }
 
+    // An application directory without catalogs: the installed ones are loaded (no file dialog
+    // asks), the status bar names the installed file, and the settings are saved where the
+    // program runs, not in the installed directory. A catalog of its own still comes first.
+    void startupFromAnEmptyDirectoryUsesTheInstalledCatalogs() {
+        test::TempDir data;
+        WriteBytes(data.File("comandos_vn.xml"), kCatalog);
+        WriteBytes(data.File("XML/comandos_pa.xml"), kOtherCatalog);
+        qputenv("ORDAVO_DATA_DIR", QByteArray::fromStdString(data.path()));
+        bool file_dialog = false;
+        WhenModal<QFileDialog>([&](QFileDialog* d) {
+            file_dialog = true;
+            d->reject();
+        });
+        struct Row {
+            std::string config;
+            std::string own;  // a catalog of the application directory's own, or ""
+            std::string loaded;
+            QString shown;
+            int first_menu_items;
+        };
+        const Row rows[] = {
+            {"", "", data.File("comandos_vn.xml"), QString::fromStdString(data.File("comandos_vn.xml")), 2},
+            {ConfigLine(kKeyPais, "PANAMA"), "", data.File("XML/comandos_pa.xml"),
+             QString::fromStdString(data.File("XML/comandos_pa.xml")), 1},
+            {"", "comandos_vn.xml", "@own", "comandos_vn.xml", 1},
+        };
+        for (const Row& row : rows) {
+            AppDir app;
+            if (!row.config.empty()) WriteBytes(app.File("config_es.cfg"), row.config);
+            if (!row.own.empty()) WriteBytes(app.File(row.own), kOtherCatalog);
+            {
+                MainWindow w;
+                QVERIFY(w.Start());
+                QCOMPARE(GetSettings().CatalogPath, row.loaded == "@own" ? app.File(row.own) : row.loaded);
+                QCOMPARE(w.StatusField("catalog")->text(), row.shown);
+                QVERIFY(w.HasCommandMenus());
+                QCOMPARE(w.menuBar()->actions().at(1)->menu()->actions().size(), row.first_menu_items);
+                if (row.own.empty() && row.config.empty()) guitest::Screenshot(&w, "main_window_installed_catalog");
+            }
+            QVERIFY(QFile::exists(QString::fromStdString(app.File("config_es.cfg"))));
+        }
+        qunsetenv("ORDAVO_DATA_DIR");
+        guitest::CancelPendingModalActions();
+        QVERIFY(!file_dialog);
+        QVERIFY(!QFile::exists(QString::fromStdString(data.File("config_es.cfg"))));
+    }
+
     void startupBuildsTheCatalogMenus() {
         AppDir app;
         WriteBytes(app.File("comandos_vn.xml"), kCatalog);

@@ -569,7 +569,7 @@ private slots:
         std::string rules = ReadFile(copy);
         QVERIFY(rules.find("ATTRS{idVendor}==\"7a1f\", ATTRS{idProduct}==\"0104\"") != std::string::npos);
         QVERIFY(rules.find("TAG+=\"uaccess\"") != std::string::npos);
-        QVERIFY(ReadFile(copy + ".cmd").find("/etc/udev/rules.d/70-ordavo-printers.rules") != std::string::npos);
+        QVERIFY(ReadFile(copy + ".cmd").find("/etc/udev/rules.d/60-ordavo-printers.rules") != std::string::npos);
 
         // Refused authentication (pkexec ends with 126) is reported, not taken for success.
         qputenv("FAKE_EXIT", "126");
