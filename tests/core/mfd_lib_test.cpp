@@ -248,7 +248,7 @@ TEST(MfdResultMessages, EveryCodeHasTheWindowsText) {
     EXPECT_STREQ(LibraryResultText(20), "Download Anulado");
     EXPECT_STREQ(LibraryResultText(22), "Llave P\xFA" "blica con error");
     EXPECT_STREQ(LibraryResultText(19), "Error en el Archivo de Sal\xED" "da");
-    for (int code : {23, -1, 255, 1000, -2147483647 - 1}) EXPECT_STREQ(LibraryResultText(code), "Error en la operaci\xF3n");
+    for (int code : {24, -1, 255, 1000, -2147483647 - 1}) EXPECT_STREQ(LibraryResultText(code), "Error en la operaci\xF3n");
     std::set<std::string> texts;
     for (int code = 2; code <= 22; ++code) {
         ASSERT_NE(LibraryResultText(code), nullptr) << code;

@@ -40,7 +40,7 @@ TEST(MfdRulesTest, EveryResultCodeHasItsMessage) {
         {20, "Download Anulado"},
         {21, "Error haciendo download"},
         {22, "Llave P\xFA" "blica con error"},
-        {23, "Error en la operaci\xF3n"},
+        {23, "Faltan s\xEDmbolos del conjunto PDF-417"}, {24, "Error en la operaci\xF3n"},
         {255, "Error en la operaci\xF3n"},
         {-1, "Error en la operaci\xF3n"},
         {-2147483647 - 1, "Error en la operaci\xF3n"},

@@ -310,7 +310,7 @@ private slots:
             {8, "Impresora no responde"},
             {19, QString::fromUtf8("Error en el Archivo de Sal\u00edda")},
             {20, "Download Anulado"},
-            {23, QString::fromUtf8("Error en la operaci\u00f3n")},
+            {24, QString::fromUtf8("Error en la operaci\u00f3n")},
             {-1, QString::fromUtf8("Error en la operaci\u00f3n")},
         };
         for (const Case& c : cases) {
