@@ -142,12 +142,19 @@ void SendAndShow(Line& line, FakeUi& ui, const std::string& bytes) {
     ASSERT_TRUE(ui.PumpUntil([&] { return ui.shown.size() > before; }, 5000)) << "no refresh";
 }
 
-TEST(PDFScanner, CapturesASeriesInAnyOrderAndSavesItInPositionOrder) {
+// A scanner whose monitor watches a fresh line, with the refreshes recorded.
+class PDFScannerOnLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scanner.SetUi(&ui);
+        ASSERT_TRUE(scanner.OpenPort(On(line.path())));
+    }
     Line line;
     FakeUi ui;
     PDFScanner scanner;
-    scanner.SetUi(&ui);
-    ASSERT_TRUE(scanner.OpenPort(On(line.path())));
+};
+
+TEST_F(PDFScannerOnLine, CapturesASeriesInAnyOrderAndSavesItInPositionOrder) {
     EXPECT_TRUE(scanner.Monitoring());
     const std::vector<std::string> s = ThreeSymbols();
 
@@ -197,12 +204,7 @@ TEST(PDFScanner, CapturesASeriesInAnyOrderAndSavesItInPositionOrder) {
     EXPECT_EQ(bytes.size(), 524288u + 1536u + 668u + 668u + 664u + 256u);
 }
 
-TEST(PDFScanner, MalformedSymbolsAreRefusedWithAStatusText) {
-    Line line;
-    FakeUi ui;
-    PDFScanner scanner;
-    scanner.SetUi(&ui);
-    ASSERT_TRUE(scanner.OpenPort(On(line.path())));
+TEST_F(PDFScannerOnLine, MalformedSymbolsAreRefusedWithAStatusText) {
     const std::vector<std::string> s = ThreeSymbols();
     SendAndShow(line, ui, s[0]);
 
@@ -228,12 +230,7 @@ TEST(PDFScanner, MalformedSymbolsAreRefusedWithAStatusText) {
     EXPECT_FALSE(scanner.Monitoring());
 }
 
-TEST(PDFScanner, SymbolsScannedCloseTogetherAreTakenOneByOne) {
-    Line line;
-    FakeUi ui;
-    PDFScanner scanner;
-    scanner.SetUi(&ui);
-    ASSERT_TRUE(scanner.OpenPort(On(line.path())));
+TEST_F(PDFScannerOnLine, SymbolsScannedCloseTogetherAreTakenOneByOne) {
     const std::vector<std::string> s = ThreeSymbols();
     // One burst of two symbols, then one of the third and a stray tail: four texts.
     struct Burst {

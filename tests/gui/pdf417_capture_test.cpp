@@ -143,6 +143,22 @@ private:
 
     static std::string Journal() { return sim::ScannerJournal(SmallPrinter()); }
 
+    // The save dialog that follows: the file typed in, and the "OK" of the box that reports it.
+    static std::function<void()> SaveAs(const QString& out, QStringList* texts, bool* missed) {
+        return [=] {
+            WhenModal<QFileDialog>([=](QFileDialog* d) {
+                Answer("OK", texts, missed);
+                guitest::AcceptPath(d, out);
+            }, missed);
+        };
+    }
+
+    // "&Iniciar", then waits until `received` symbols are in.
+    static void StartUntil(PDFCapture& window, const QString& received) {
+        QTest::mouseClick(window.StartButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Received()->text(), received, 10000);
+    }
+
 private slots:
     void initTestCase() { guitest::IsolateProfile(profile_.path()); }
     void init() {
@@ -176,12 +192,7 @@ private slots:
         QStringList texts;
         bool missed = false;
         const QString out = QString::fromStdString(work_.File("serie.mfd"));
-        Answer("OK", &texts, &missed, [&] {
-            WhenModal<QFileDialog>([&](QFileDialog* d) {
-                Answer("OK", &texts, &missed);
-                guitest::AcceptPath(d, out);
-            }, &missed);
-        });
+        Answer("OK", &texts, &missed, SaveAs(out, &texts, &missed));
         QTRY_VERIFY_WITH_TIMEOUT(window.StartButton()->isEnabled(), 10000);
         QVERIFY(!missed);
         QCOMPARE(window.Received()->text(), QString("3"));
@@ -205,8 +216,7 @@ private slots:
         auto sim = Scanner("0,2");
         PDFCapture window(nullptr, pdf417::TheScanner());
         window.show();
-        QTest::mouseClick(window.StartButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(window.Received()->text(), QString("2"), 10000);
+        StartUntil(window, "2");
         // Cancelar: the capture goes on.
         QStringList texts;
         bool missed = false;
@@ -218,12 +228,7 @@ private slots:
         QVERIFY(texts.value(0).startsWith(QString::fromUtf8("Atenção|Alguns símbolos impressos não foram capturados.")));
         // Sim: both received symbols are written.
         const QString out = QString::fromStdString(work_.File("parcial.mfd"));
-        Answer("Sim", &texts, &missed, [&] {
-            WhenModal<QFileDialog>([&](QFileDialog* d) {
-                Answer("OK", &texts, &missed);
-                guitest::AcceptPath(d, out);
-            }, &missed);
-        });
+        Answer("Sim", &texts, &missed, SaveAs(out, &texts, &missed));
         QTest::mouseClick(window.StopButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(window.StartButton()->isEnabled(), 5000);
         QVERIFY(!missed);
@@ -239,8 +244,7 @@ private slots:
         auto sim = Scanner("0,1,2");
         PDFCapture window(nullptr, pdf417::TheScanner());
         window.show();
-        QTest::mouseClick(window.StartButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(window.Received()->text(), QString("2"), 10000);
+        StartUntil(window, "2");
         // "&Parar" at 2 of 3; the last symbol comes in while "Atenção" is open, and its
         // end-of-series box and posted stop come and go inside it. Only then "Sim".
         QStringList texts;
@@ -250,12 +254,7 @@ private slots:
         const QString out = QString::fromStdString(work_.File("tarde.mfd"));
         AnswerBox(QString::fromUtf8("Atenção"), "Sim", &texts, &missed,
                   [&] { return since_end.isValid() && since_end.elapsed() > 500; },
-                  [&] {
-                      WhenModal<QFileDialog>([&](QFileDialog* d) {
-                          Answer("OK", &texts, &missed);
-                          guitest::AcceptPath(d, out);
-                      }, &missed);
-                  });
+                  SaveAs(out, &texts, &missed));
         QTest::mouseClick(window.StopButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(window.StartButton()->isEnabled(), 20000);
         QVERIFY2(!missed, qPrintable(texts.join("\n")));
@@ -272,8 +271,7 @@ private slots:
         auto sim = Scanner("0,2");
         auto window = std::make_unique<PDFCapture>(nullptr, pdf417::TheScanner());
         window->show();
-        QTest::mouseClick(window->StartButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(window->Received()->text(), QString("2"), 10000);
+        StartUntil(*window, "2");
         const QString kept = QString::fromUtf8("Atenção|Los símbolos capturados no fueron guardados");
         struct Case {
             const char* what;

@@ -39,6 +39,17 @@ protected:
     test::RunResult Cli(const std::vector<std::string>& args, int timeout_ms = 60000) {
         return test::RunProgram(test::ProgramPath("ordavo-cli"), args, timeout_ms);
     }
+    // The printer's journal drawn as pictures of `format` into the folder `name`; the folder, or
+    // "" when the simulator failed (its errors in the test's output).
+    std::string Pictures(const std::string& name, const std::string& format = "bmp") {
+        const std::string pictures = dir_.File(name);
+        EXPECT_EQ(mkdir(pictures.c_str(), 0700), 0);
+        test::RunResult sim = test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
+                                               {"--pdf417-bitmaps", pictures, "--pdf417-format", format, "--state",
+                                                dir_.File("state.txt")});
+        EXPECT_EQ(sim.status, 0) << sim.err;
+        return sim.status == 0 ? pictures : std::string();
+    }
 
     test::TempDir dir_;
     std::unique_ptr<test::BackgroundProcess> sim_;
@@ -142,12 +153,8 @@ TEST_F(Pdf417Cli, PortsAndPicturesThatAreNotThere) {
 
 TEST_F(Pdf417Cli, DecodesTheSimulatorsPictures) {
     for (const std::string format : {"png", "bmp"}) {
-        const std::string pictures = dir_.File(format);
-        ASSERT_EQ(mkdir(pictures.c_str(), 0700), 0);
-        test::RunResult sim = test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
-                                               {"--pdf417-bitmaps", pictures, "--pdf417-format", format, "--state",
-                                                dir_.File("state.txt")});
-        ASSERT_EQ(sim.status, 0) << sim.err;
+        const std::string pictures = Pictures(format, format);
+        ASSERT_FALSE(pictures.empty());
         const std::string out = dir_.File("d_" + format + ".mfd");
         test::RunResult r = Cli({"pdf417", "decode", pictures + "/symbol_002." + format,
                                  pictures + "/symbol_000." + format, pictures + "/symbol_001." + format, "--out", out,
@@ -171,12 +178,8 @@ TEST_F(Pdf417Cli, DecodesTheSimulatorsPictures) {
 }
 
 TEST_F(Pdf417Cli, APartialSetOfPicturesIsWrittenOnlyWithPartial) {
-    const std::string pictures = dir_.File("part");
-    ASSERT_EQ(mkdir(pictures.c_str(), 0700), 0);
-    ASSERT_EQ(test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
-                               {"--pdf417-bitmaps", pictures, "--state", dir_.File("state.txt")})
-                  .status,
-              0);
+    const std::string pictures = Pictures("part");
+    ASSERT_FALSE(pictures.empty());
     struct Case {
         bool partial;
         int status;
@@ -202,12 +205,8 @@ TEST_F(Pdf417Cli, APartialSetOfPicturesIsWrittenOnlyWithPartial) {
 }
 
 TEST_F(Pdf417Cli, TheDecodedFileTurnsIntoTheTextReport) {
-    const std::string pictures = dir_.File("pics");
-    ASSERT_EQ(mkdir(pictures.c_str(), 0700), 0);
-    ASSERT_EQ(test::RunProgram(test::ProgramPath("ordavo-printer-sim"),
-                               {"--pdf417-bitmaps", pictures, "--state", dir_.File("state.txt")})
-                  .status,
-              0);
+    const std::string pictures = Pictures("pics");
+    ASSERT_FALSE(pictures.empty());
     const std::string mfd = dir_.File("r.mfd");
     ASSERT_EQ(Cli({"pdf417", "decode", pictures + "/symbol_000.bmp", pictures + "/symbol_001.bmp",
                    pictures + "/symbol_002.bmp", "--out", mfd})
