@@ -483,16 +483,9 @@ void* CarregarBibliotecaParalela() {
     const std::string& name = EngineEnv().inpout_library;
     if (name.empty()) return nullptr;
     if (name.find('/') != std::string::npos) return ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-    char exe[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string path(exe, static_cast<size_t>(n));
-        size_t slash = path.rfind('/');
-        if (slash != std::string::npos) {
-            path.resize(slash + 1);
-            path += name;
-            if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-        }
+    if (const std::string dir = ProgramDirectory(); !dir.empty()) {
+        const std::string path = dir + "/" + name;
+        if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
     }
     return ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
 }

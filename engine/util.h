@@ -32,6 +32,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
 
 // Reads a whole regular file; false when it cannot be opened or read, or is a directory, a
 // FIFO or a device (errno tells which). Never waits for a writer nor reads without end.
+// The directory of the running program, empty when it cannot be told.
+std::string ProgramDirectory();
+
 bool ReadWholeFile(const std::string& path, std::string& out);
 // The same, with the reason in `error` ("PATH: Is a directory", "PATH: not a regular file").
 bool ReadRegularFile(const std::string& path, std::string& out, std::string* error);

@@ -7,24 +7,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/util.h"
+
 namespace ordavo {
 
 std::string FiscalLibraryName(const std::string& country) {
     return country == "REP DOMINICANA" ? kFiscalLibraryRD : kFiscalLibraryES;
 }
-
-namespace {
-
-std::string ProgramDirectory() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    std::string path(buf, static_cast<size_t>(n));
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-}  // namespace
 
 std::string FiscalLibraryPath(const std::string& file_name) {
     std::vector<std::string> candidates;

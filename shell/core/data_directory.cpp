@@ -6,15 +6,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/util.h"
+
 namespace ordavo {
 namespace fs = std::filesystem;
-
-std::string ProgramDirectory() {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty()) return {};
-    return exe.parent_path().string();
-}
 
 std::string InstalledDataDirectory() {
     std::error_code ec;

@@ -8,9 +8,6 @@
 
 namespace ordavo {
 
-// The directory of the running program, empty when it cannot be told.
-std::string ProgramDirectory();
-
 // The installed data directory: $ORDAVO_DATA_DIR when set, else "share/ordavo" beside the
 // program's "bin" ("<program>/../share/ordavo"), found at run time so that a tree installed
 // under any prefix works. Empty when there is none.
