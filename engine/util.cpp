@@ -170,7 +170,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
     return true;
 }
 
-bool ReadRegularFile(const std::string& path, std::string& out, std::string* error) {
+bool ReadRegularFile(const std::string& path, std::string& out, std::string* error, size_t limit) {
     auto fail = [&](int e, const char* what) {
         if (error) *error = path + ": " + (what ? std::string(what) : std::string(std::strerror(e)));
         errno = e;
@@ -193,6 +193,10 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string* err
         ::close(fd);
         return fail(EINVAL, "not a regular file (a FIFO, a device or a socket)");
     }
+    if (static_cast<uintmax_t>(st.st_size) > limit) {
+        ::close(fd);
+        return fail(EFBIG, nullptr);
+    }
     std::string text;
     text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
@@ -206,6 +210,10 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string* err
         }
         if (n == 0) break;
         text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > limit) {  // grew while it was read
+            ::close(fd);
+            return fail(EFBIG, nullptr);
+        }
     }
     ::close(fd);
     out = std::move(text);

@@ -30,14 +30,16 @@ bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out);
 // Returns false (and leaves any old file untouched) on failure; `error` gets the reason.
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
-// Reads a whole regular file; false when it cannot be opened or read, or is a directory, a
-// FIFO or a device (errno tells which). Never waits for a writer nor reads without end.
 // The directory of the running program, empty when it cannot be told.
 std::string ProgramDirectory();
 
+// Reads a whole regular file; false when it cannot be opened or read, or is a directory, a
+// FIFO or a device (errno tells which). Never waits for a writer nor reads without end.
 bool ReadWholeFile(const std::string& path, std::string& out);
-// The same, with the reason in `error` ("PATH: Is a directory", "PATH: not a regular file").
-bool ReadRegularFile(const std::string& path, std::string& out, std::string* error);
+// The same, with the reason in `error` ("PATH: Is a directory", "PATH: not a regular file"). A
+// file of more than `limit` bytes is refused before it is read (errno EFBIG).
+bool ReadRegularFile(const std::string& path, std::string& out, std::string* error,
+                     size_t limit = SIZE_MAX);
 
 // The largest number of attributes that one start tag of an XML text carries, counted in one
 // pass. The XML parser checks every attribute of a tag against all the others, so a tag with

@@ -1,10 +1,7 @@
 // Reading the pictures of PDF-417 symbols: BMP by hand (its layout is simple and fixed), PNG
 // through libpng, JPEG through libjpeg.
-#include <fcntl.h>
 #include <png.h>
 #include <setjmp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -203,29 +200,14 @@ bool ParseJpeg(const uint8_t* data, size_t size, GreyPicture& out, std::string* 
 
 bool LoadPicture(const std::string& path, GreyPicture& out, std::string* error) {
     // Only a regular file of a sensible size is read; a FIFO or a device is never waited on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return Fail(error, std::strerror(errno));
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return Fail(error, "no es un archivo regular");
+    std::string bytes;
+    if (!ReadRegularFile(path, bytes, nullptr, static_cast<size_t>(kMaxPictureFileBytes))) {
+        if (errno == EFBIG)
+            return Fail(error, Format("imagen mayor que el l\xEDmite de %lld MiB",
+                                      static_cast<long long>(kMaxPictureFileBytes >> 20)));
+        if (errno == EINVAL || errno == EISDIR) return Fail(error, "no es un archivo regular");
+        return Fail(error, std::strerror(errno));
     }
-    if (st.st_size > kMaxPictureFileBytes) {
-        ::close(fd);
-        return Fail(error, Format("imagen de %lld bytes, mayor que el l\xEDmite de %lld MiB",
-                                  static_cast<long long>(st.st_size),
-                                  static_cast<long long>(kMaxPictureFileBytes >> 20)));
-    }
-    std::string bytes(static_cast<size_t>(st.st_size), '\0');
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
     const auto* d = reinterpret_cast<const uint8_t*>(bytes.data());
     if (bytes.size() >= 2 && d[0] == 'B' && d[1] == 'M') return ParseBmp(d, bytes.size(), out, error);
     if (bytes.size() >= 8 && std::memcmp(d, "\x89PNG\r\n\x1A\n", 8) == 0) return ParsePng(d, bytes.size(), out, error);
