@@ -6,7 +6,7 @@
 #include "engine/codepage.h"
 #include "engine/env.h"
 #include "engine/util.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 
 namespace ordavo::cli {
 

@@ -6,7 +6,7 @@
 #include "engine/env.h"
 #include "engine/strings.h"
 #include "engine/util.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 
 namespace ordavo {
 namespace {
@@ -152,11 +152,11 @@ std::string CatalogFileForCountry(const Settings& s, CatalogUse use) {
         if (s.Country != row.country) continue;
         bool serves = use == CatalogUse::Load || (use == CatalogUse::MainReference && row.main_reference) ||
                       (use == CatalogUse::SequenceReference && row.sequence_reference);
-        if (serves) return ApplicationFile(s, row.file);
+        if (serves) return ApplicationFile(s.AppDirectory, row.file);
         break;
     }
     if (use != CatalogUse::Load && !s.CatalogPath.empty()) return s.CatalogPath;
-    return ApplicationFile(s, "comandos.xml");
+    return ApplicationFile(s.AppDirectory, "comandos.xml");
 }
 
 int CarregarCatalogo(Settings& s, std::vector<Comando>& list, std::string* error,

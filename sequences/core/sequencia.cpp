@@ -2,7 +2,7 @@
 
 #include "engine/bdom.h"
 #include "engine/catalog.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 
 namespace ordavo {
 
@@ -23,7 +23,7 @@ int32_t SequenciaComandos::RemoverComando(int32_t index) {
 }
 
 std::string SequenceFileForCountry(const Settings& s) {
-    return ApplicationFile(s, s.Country == "PANAMA" ? "XML/secuencia_pa.xml" : "secuencia_rd.xml");
+    return ApplicationFile(s.AppDirectory, s.Country == "PANAMA" ? "XML/secuencia_pa.xml" : "secuencia_rd.xml");
 }
 
 namespace {

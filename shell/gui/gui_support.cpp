@@ -29,7 +29,7 @@
 
 #include "engine/codepage.h"
 #include "engine/strings.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 #include "shell/core/file_filter.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/settings.h"

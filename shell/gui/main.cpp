@@ -15,7 +15,7 @@
 #include "params/gui/command_dialog.h"
 #include "shell/gui/gui_support.h"
 #include "sequences/gui/sequences_control.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 #include "shell/core/menu_model.h"
 #include "shell/gui/main_window.h"
 #include "shell/gui/program_windows.h"

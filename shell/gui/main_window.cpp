@@ -17,7 +17,7 @@
 #include "engine/strings.h"
 #include "fiscalmemory/gui/mfd_dialog.h"
 #include "programming/gui/program_machine_dlg.h"
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 #include "shell/core/config_model.h"
 #include "shell/core/menu_model.h"
 #include "shell/core/catalog_reference.h"

@@ -1,4 +1,4 @@
-#include "shell/core/data_directory.h"
+#include "engine/data_directory.h"
 
 #include <unistd.h>
 
@@ -21,8 +21,8 @@ std::string InstalledDataDirectory() {
     return fs::is_directory(data, ec) ? data.string() : std::string();
 }
 
-std::string ApplicationFile(const Settings& s, const std::string& relative) {
-    const std::string own = s.AppDirectory + "/" + relative;
+std::string ApplicationFile(const std::string& app_directory, const std::string& relative) {
+    const std::string own = app_directory + "/" + relative;
     std::error_code ec;
     if (fs::exists(own, ec)) return own;
     const std::string data = InstalledDataDirectory();

@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "shell/core/settings.h"
-
 namespace ordavo {
 
 // The installed data directory: $ORDAVO_DATA_DIR when set, else "share/ordavo" beside the
@@ -16,7 +14,7 @@ std::string InstalledDataDirectory();
 // A file of the application directory by its name below it ("comandos_vn.xml",
 // "XML/secuencia_pa.xml"): the application directory's own when it has one, else the installed
 // one when that exists, else the application directory's path (which then does not exist).
-std::string ApplicationFile(const Settings& s, const std::string& relative);
+std::string ApplicationFile(const std::string& app_directory, const std::string& relative);
 
 // True when `path` lies in the installed data directory rather than the application directory.
 bool IsInstalledFile(const std::string& path);
